@@ -1,0 +1,14 @@
+# Results must come out bit for bit as the formulas are written: the
+# compiler may not fuse multiplies and adds or reorder floating-point
+# arithmetic. This applies to every target, tests included.
+add_compile_options(-Wall -Wextra -ffp-contract=off -fno-fast-math)
+
+# Nothing is exported from the shared library but the drop-in entry.
+set(CMAKE_CXX_VISIBILITY_PRESET hidden)
+set(CMAKE_VISIBILITY_INLINES_HIDDEN ON)
+
+if(VARNOCK_SANITIZE)
+  add_compile_options(-fsanitize=address,undefined -fno-sanitize-recover=all
+                      -fno-omit-frame-pointer -g)
+  add_link_options(-fsanitize=address,undefined -fno-sanitize-recover=all)
+endif()

@@ -1,0 +1,37 @@
+#!/usr/bin/env bash
+# Installs what Varnock needs to build and test on Debian 12 (run as root).
+# Packages already present are left alone, so a second run is quick.
+set -euo pipefail
+
+packages=(
+  cmake ninja-build g++ binutils   # build tools; nm checks the library's exports
+  libcli11-dev                     # command-line parsing
+  libgtest-dev libgmock-dev        # tests
+  libbenchmark-dev                 # benchmarks
+  python3                          # the reference implementation the tests compare with
+  locales                          # a decimal-comma locale for the locale test
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+
+if ((${#missing[@]})); then
+  if [[ $(id -u) -ne 0 ]]; then
+    echo "install-deps: missing packages: ${missing[*]}; run this script as root" >&2
+    exit 1
+  fi
+  echo "install-deps: installing ${missing[*]}"
+  export DEBIAN_FRONTEND=noninteractive
+  apt-get update -qq
+  apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi
+
+# A locale whose decimal separator is a comma: the sheet reader must not
+# care what the process locale says.
+if ! locale -a 2>/dev/null | grep -qi '^de_DE\.utf-\?8$'; then
+  if [[ $(id -u) -eq 0 ]]; then
+    localedef -i de_DE -f UTF-8 de_DE.UTF-8 >/dev/null 2>&1 || true
+  fi
+fi

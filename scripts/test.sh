@@ -1,0 +1,20 @@
+#!/usr/bin/env bash
+# Sets everything up on a fresh Debian 12 machine, builds Varnock and runs
+# every test: once in the normal build, once under AddressSanitizer and
+# UndefinedBehaviorSanitizer.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+jobs=$(nproc 2>/dev/null || echo 2)
+
+"$root/scripts/install-deps.sh"
+
+echo "== build and test: release"
+"$root/scripts/build.sh" "$root/build"
+ctest --test-dir "$root/build" --output-on-failure -j "$jobs"
+
+echo "== build and test: address and undefined-behaviour sanitizers"
+"$root/scripts/build.sh" "$root/build-sanitize" -DVARNOCK_SANITIZE=ON -DVARNOCK_BUILD_BENCHMARKS=OFF
+ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+  ctest --test-dir "$root/build-sanitize" --output-on-failure -j "$jobs"
+
+echo "== all tests passed"

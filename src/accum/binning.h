@@ -1,0 +1,20 @@
+// Grid binning: which of the 41 cells a final position or angle falls into.
+// Cell i takes the values with i - 20.5 <= value/pitch < i - 19.5: cell 20 is
+// centred on zero, and each cell window is closed below and open above.
+#pragma once
+
+namespace varnock {
+
+// floor(value/pitch + 20 + 0.5), the additions in that order, as a 32-bit
+// integer; a value that is not a number or lies beyond the 32-bit range
+// gives INT32_MIN. The result may be any integer: see in_grid.
+int cell_index(double value, double pitch);
+
+inline bool in_grid(int index) { return index >= 0 && index <= 40; }
+
+// Weight of a ray with angles (U, V) leaving the source point (x0, y0): the
+// cosine between its direction and the direction in the x-y plane from the
+// source towards the axis. Not a number for a source on the axis.
+double ray_weight(double U, double V, double x0, double y0);
+
+}  // namespace varnock

@@ -1,0 +1,55 @@
+// File access with checked results: every failure names the file and says
+// why, so that no half-written result passes for a whole one.
+#pragma once
+
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+namespace varnock {
+
+// fopen for a path, taking wide names where the platform needs them.
+std::FILE* open_file(const std::filesystem::path& path, const char* mode);
+
+// The reason for the last failed call, from errno.
+std::string last_error_text();
+
+// A path as the messages show it.
+std::string display(const std::filesystem::path& path);
+
+// Reads a whole file in binary, refusing it once it passes max_bytes; the
+// reading stops there, so a device or a runaway file cannot hang the run.
+// Failures are reported as sheet failures of that file.
+std::string read_sheet_bytes(const std::filesystem::path& path, std::size_t max_bytes);
+
+// A result file, written in binary through a large buffer. Lines carry their
+// own CR LF. Any failure to open, write or close throws an output failure.
+class OutputFile {
+ public:
+  // Creates or truncates the file.
+  explicit OutputFile(const std::filesystem::path& path);
+  ~OutputFile();
+  OutputFile(const OutputFile&) = delete;
+  OutputFile& operator=(const OutputFile&) = delete;
+
+  void write(std::string_view bytes);
+  // Flushes and closes, reporting any failure; the file is complete after it.
+  void close();
+
+  const std::filesystem::path& path() const { return path_; }
+
+ private:
+  void flush_buffer();
+
+  std::filesystem::path path_;
+  std::FILE* file_ = nullptr;
+  std::string buffer_;
+};
+
+// Leaves the file empty: truncates it when it exists, or creates it when
+// create is set. Best effort: failures are ignored, this runs on the way out
+// of a failed run.
+void empty_file(const std::filesystem::path& path, bool create) noexcept;
+
+}  // namespace varnock

@@ -1,0 +1,32 @@
+// Geometry shared by every surface model. Step s takes the ray from surface
+// s to surface s+1, whose vertex is at (DX[s+1], DY[s+1], ZS[s]) and whose
+// axis runs parallel to z. Between surfaces the ray is the line
+//   x(z) = X[s] - TU (z - Z[s]),  y(z) = Y[s] - TV (z - Z[s]),
+// with TU = tan U[s] and TV = tan V[s]: a positive U moves the ray towards
+// smaller x as z grows.
+#pragma once
+
+#include <cmath>
+
+#include "model/model.h"
+
+namespace varnock {
+
+// The incoming line's tangents, and where it meets the plane z = 0 measured
+// from the surface axis: the line is then (X0 - TU z, Y0 - TV z, z).
+inline void enter_surface(RayState& r, int s) {
+  TraceScratch& q = r.sc;
+  q.TU = std::tan(r.U[s]);
+  q.TV = std::tan(r.V[s]);
+  q.X0 = r.X[s] + q.TU * r.Z[s] - r.DX[s + 1];
+  q.Y0 = r.Y[s] + q.TV * r.Z[s] - r.DY[s + 1];
+}
+
+// The hit point's x and y from its height Z[s+1], along the incoming line.
+inline void transfer_to_hit(RayState& r, int s) {
+  const TraceScratch& q = r.sc;
+  r.X[s + 1] = r.X[s] - q.TU * (r.Z[s + 1] - r.Z[s]);
+  r.Y[s + 1] = r.Y[s] - q.TV * (r.Z[s + 1] - r.Z[s]);
+}
+
+}  // namespace varnock

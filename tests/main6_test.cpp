@@ -1,0 +1,140 @@
+// The drop-in shared library, loaded as the front end loads it: by file
+// name, with main6 looked up by name, the exchange folder in VARNOCK_DIR.
+#include <dlfcn.h>
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <cstdlib>
+#include <memory>
+#include <set>
+#include <sstream>
+
+#include "support/sheet_builder.h"
+#include "varnock/varnock.h"
+
+namespace {
+
+using varnock_test::crlf_lines;
+using varnock_test::read_file;
+using varnock_test::SheetSpec;
+using varnock_test::SurfaceRow;
+using varnock_test::TempDir;
+using varnock_test::write_file;
+
+using Entry = void (*)();
+
+class DropIn : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    // A fresh load per test, so every test starts from a zeroed model.
+    handle_ = dlopen(VARNOCK_SHARED_LIBRARY, RTLD_NOW | RTLD_LOCAL);
+    ASSERT_NE(handle_, nullptr) << dlerror();
+    main6_ = reinterpret_cast<Entry>(dlsym(handle_, "main6"));
+    ASSERT_NE(main6_, nullptr) << dlerror();
+    setenv("VARNOCK_DIR", dir_.path().c_str(), 1);
+  }
+  void TearDown() override {
+    unsetenv("VARNOCK_DIR");
+    if (handle_ != nullptr) dlclose(handle_);
+  }
+
+  SheetSpec lens_sheet() const {
+    SheetSpec s;
+    s.THMAX = 0.25;
+    s.NTH = 4;
+    s.NPHI = 48;
+    s.NRING = 6;
+    s.NSCAN = 2;
+    s.WSCAN = 2;
+    s.NSET = 2;
+    s.surfaces = {SurfaceRow{0, 15, 0, 0, 1, 0, 0, {1, 1}},
+                  SurfaceRow{0.04, 4, 0, 0, 1, 0, 0, {1.5168, 1.522}},
+                  SurfaceRow{-0.04, 6, 0, 0, 1, 0, 0, {1, 1}}};
+    return s;
+  }
+
+  TempDir dir_;
+  void* handle_ = nullptr;
+  Entry main6_ = nullptr;
+};
+
+TEST_F(DropIn, WritesTheSameFilesAsTheLibraryApi) {
+  write_file(dir_ / "IN_FM.txt", lens_sheet().text());
+  main6_();
+  TempDir api_dir;
+  varnock::Session session;
+  ASSERT_TRUE(session.run(dir_ / "IN_FM.txt", api_dir.path()).ok());
+  for (const char* name : {"OUT_MI.txt", "OUT_MR.txt", "OUT_M.txt"}) {
+    EXPECT_EQ(read_file(dir_ / name), read_file(api_dir / name)) << name;
+  }
+  EXPECT_EQ(crlf_lines(read_file(dir_ / "OUT_M.txt")).size(), 132u);
+}
+
+TEST_F(DropIn, KeepsTheModelBetweenCalls) {
+  write_file(dir_ / "IN_FM.txt", lens_sheet().text());
+  main6_();
+  const std::vector<std::string> first = crlf_lines(read_file(dir_ / "OUT_MI.txt"));
+  ASSERT_GT(first.size(), 1u);
+  EXPECT_EQ(first[1].substr(0, 18), "0.000000\t0.000000\t");
+
+  main6_();
+  const std::vector<std::string> second = crlf_lines(read_file(dir_ / "OUT_MI.txt"));
+  ASSERT_EQ(second.size(), first.size());
+  // Ring position j = 5 of 6 at radius 1: angle 6.28 * 5 / 6.
+  char expected[64];
+  std::snprintf(expected, sizeof expected, "%f\t%f\t", std::cos(6.28 * 5 / 6), std::sin(6.28 * 5 / 6));
+  EXPECT_EQ(second[1].substr(0, std::strlen(expected)), expected);
+}
+
+TEST_F(DropIn, MissingSheetLeavesAnEmptyReportAndDoesNotCrash) {
+  write_file(dir_ / "OUT_M.txt", "a report from an earlier call");
+  main6_();
+  EXPECT_TRUE(std::filesystem::exists(dir_ / "OUT_M.txt"));
+  EXPECT_EQ(read_file(dir_ / "OUT_M.txt"), "");
+
+  std::filesystem::remove(dir_ / "OUT_M.txt");
+  main6_();
+  EXPECT_TRUE(std::filesystem::exists(dir_ / "OUT_M.txt"));  // created empty
+}
+
+TEST_F(DropIn, RefusedSheetLeavesAnEmptyReport) {
+  SheetSpec s = lens_sheet();
+  s.THMIN = 0.5;
+  s.THMAX = 1.5;
+  s.NTH = 100000;
+  s.NPHI = 1000;
+  write_file(dir_ / "IN_FM.txt", s.text());
+  main6_();
+  EXPECT_EQ(read_file(dir_ / "OUT_M.txt"), "");
+  EXPECT_FALSE(std::filesystem::exists(dir_ / "OUT_MI.txt"));
+}
+
+TEST_F(DropIn, UsesTheCurrentFolderWithoutVarnockDir) {
+  unsetenv("VARNOCK_DIR");
+  const std::filesystem::path before = std::filesystem::current_path();
+  std::filesystem::current_path(dir_.path());
+  write_file(dir_ / "IN_FM.txt", lens_sheet().text());
+  main6_();
+  std::filesystem::current_path(before);
+  EXPECT_EQ(crlf_lines(read_file(dir_ / "OUT_M.txt")).size(), 132u);
+}
+
+TEST(SharedLibrary, ExportsMain6Alone) {
+  const std::string command = std::string("nm -D --defined-only ") + VARNOCK_SHARED_LIBRARY;
+  std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(command.c_str(), "r"), pclose);
+  ASSERT_NE(pipe, nullptr);
+  std::set<std::string> symbols;
+  char line[1024];
+  while (std::fgets(line, sizeof line, pipe.get())) {
+    std::istringstream fields(line);
+    std::string address, kind, name;
+    fields >> address >> kind >> name;
+    // Version-definition entries (kind A) carry no code.
+    if (!name.empty() && kind != "A") symbols.insert(name);
+  }
+  EXPECT_EQ(symbols, std::set<std::string>{"main6"});
+}
+
+}  // namespace

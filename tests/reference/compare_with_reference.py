@@ -1,0 +1,215 @@
+#!/usr/bin/env python3
+"""Runs the command-line tool and the Python reference on the same sheets and
+compares the result files byte for byte.
+
+The sheets are the bundled examples plus generated ones: random lens systems
+(spheres and planes, decentred, with refractive indices that bend, reflect
+totally or are zero or negative) and hand-made awkward sheets (text in number
+cells, huge and not-a-number values, capped counts). Any difference fails.
+
+Usage: compare_with_reference.py --cli PATH [--count N] [--seed S] [--keep DIR]
+"""
+
+import argparse
+import math
+import os
+import random
+import shutil
+import subprocess
+import sys
+import tempfile
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+ROOT = os.path.dirname(os.path.dirname(HERE))
+sys.path.insert(0, HERE)
+
+import varnock_ref  # noqa: E402
+
+RESULT_FILES = ("OUT_MI.txt", "OUT_MR.txt", "OUT_M.txt")
+
+# Type codes the generator draws from; every surface model the reference
+# knows gets its codes added here.
+SURFACE_TYPES = (1, 1, 1, 1, 0, -3, 10)
+
+
+def sheet_text(cells):
+    """Tab-separated CR LF text from a {(column, row): text} map."""
+    rows = {}
+    for (c, r), v in cells.items():
+        rows.setdefault(r, {})[c] = v
+    lines = []
+    for r in range(max(rows) + 1):
+        row = rows.get(r, {})
+        width = max(row) + 1 if row else 0
+        lines.append("\t".join(row.get(c, "") for c in range(width)))
+    return "\r\n".join(lines) + "\r\n"
+
+
+def base_cells(p, surfaces, nset):
+    cells = {(0, 0): "Varnock input sheet", (0, 13): "Optical system", (0, 14): "NSURF",
+             (0, 15): "NSET"}
+    for i, key in enumerate(("THMIN", "THMAX", "NPHI", "NTH", "RSRC", "WSCAN", "NRING", "NSCAN",
+                             "DXY", "DUV", "SELI")):
+        cells[(1, 2 + i)] = key
+        cells[(2, 2 + i)] = repr(p[key]) if isinstance(p[key], float) else str(p[key])
+    cells[(3, 12)] = str(p["SELJ"])
+    cells[(1, 14)] = str(len(surfaces) - 1)
+    cells[(1, 15)] = str(nset)
+    for s, row in enumerate(surfaces):
+        cells[(0, 19 + s)] = "source" if s == 0 else str(s)
+        for c, v in enumerate(row):
+            cells[(1 + c, 19 + s)] = repr(v) if isinstance(v, float) else str(v)
+    return cells
+
+
+def random_sheet(rng):
+    p = {
+        "THMIN": rng.choice([0.0, rng.uniform(0, 0.3)]),
+        "THMAX": rng.uniform(0.05, 0.6),
+        "NPHI": rng.choice([rng.randint(4, 40), -rng.randint(4, 40)]),
+        "NTH": rng.randint(1, 6),
+        "RSRC": rng.choice([rng.uniform(0.2, 3.0), -rng.uniform(0.2, 3.0)]),
+        "WSCAN": rng.uniform(0, 4),
+        "NRING": rng.randint(1, 6),
+        "NSCAN": rng.randint(1, 3),
+        "DXY": rng.choice([0.5, 0.25, rng.uniform(0.05, 1.0)]),
+        "DUV": rng.choice([0.01, 0.02, rng.uniform(0.002, 0.05)]),
+        "SELI": rng.randint(15, 25),
+        "SELJ": rng.randint(15, 25),
+    }
+    if rng.random() < 0.15:
+        p["THMAX"] = rng.uniform(1.6, 3.0)  # backward cones
+    nset = rng.randint(1, 3)
+    nsurf = rng.randint(0, 6)
+    surfaces = [[0.0, rng.uniform(5, 30), 0.0, 0.0, 1, 0.0, 0.0] + [1.0] * nset]
+    for _ in range(nsurf):
+        cv = rng.choice([0.0, rng.uniform(-0.1, 0.1), rng.uniform(-0.5, 0.5)])
+        decentre = rng.random() < 0.3
+        indices = []
+        for _ in range(nset):
+            indices.append(rng.choice([1.0, rng.uniform(1.4, 1.9), rng.uniform(1.4, 1.9),
+                                       -rng.uniform(1.0, 1.7), 0.0 if rng.random() < 0.05 else 1.5]))
+        surfaces.append([cv, rng.uniform(0.5, 12), rng.uniform(-2, 2) if decentre else 0.0,
+                         rng.uniform(-2, 2) if decentre else 0.0, rng.choice(SURFACE_TYPES),
+                         rng.uniform(-3, 3), rng.uniform(-3, 3)] + indices)
+    return sheet_text(base_cells(p, surfaces, nset))
+
+
+def awkward_sheets():
+    """Sheets that probe conversions, caps and non-finite values."""
+    p = {"THMIN": 0.0, "THMAX": 0.4, "NPHI": 16, "NTH": 3, "RSRC": 1.0, "WSCAN": 2.0,
+         "NRING": 3, "NSCAN": 2, "DXY": 0.5, "DUV": 0.01, "SELI": 20, "SELJ": 20}
+    lens = [[0.0, 10.0, 0.0, 0.0, 1, 0.0, 0.0, 1.0],
+            [0.05, 3.0, 0.0, 0.0, 1, 0.0, 0.0, 1.5],
+            [-0.05, 8.0, 0.0, 0.0, 1, 0.0, 0.0, 1.0]]
+    sheets = []
+
+    def variant(**changes):
+        cells = base_cells(p, lens, 1)
+        for (c, r), v in changes.get("cells", {}).items():
+            cells[(c, r)] = v
+        sheets.append(sheet_text(cells))
+
+    variant(cells={(2, 2): "  1.5e-3", (2, 3): "0x1.8p-1", (2, 5): "3.9", (2, 6): "1.2mm"})
+    variant(cells={(2, 6): "abc", (2, 10): ""})                    # RSRC 0, DXY 0
+    variant(cells={(2, 10): "1e300", (2, 11): "-1e250"})            # very long header numbers
+    variant(cells={(2, 6): "1e200"})                                # sources far away
+    variant(cells={(1, 21): "nan"})                                 # curvature not a number
+    variant(cells={(2, 19): "inf"})                                 # source plane at infinity
+    variant(cells={(1, 14): "150"})                                 # NSURF capped, empty rows
+    variant(cells={(1, 15): "25", (8, 20): "1.6"})                  # NSET capped
+    variant(cells={(1, 14): "-4"})                                  # no surface at all
+    variant(cells={(2, 5): "0"})                                    # empty fan
+    variant(cells={(2, 9): "-1"})                                   # no pass
+    variant(cells={(2, 12): "999", (3, 12): "-5"})                  # selected cell off the grid
+    variant(cells={(2, 2): "1.5707963267948966", (2, 3): "1.5707963267948966",
+                   (2, 4): "-2147483648", (2, 5): "1"})              # 2^31 azimuths: none
+    variant(cells={(8, 20): "1.0", (8, 19): "1.9"})                 # total internal reflection
+    return sheets
+
+
+def run_cli(cli, sheet, out_dir):
+    result = subprocess.run([cli, "run", "-q", "--no-progress", sheet, "-o", out_dir],
+                            capture_output=True, text=True)
+    if result.returncode != 0:
+        raise RuntimeError("varnock failed on %s: %s" % (sheet, result.stderr.strip()))
+
+
+def run_reference(sheet, out_dir):
+    varnock_ref.main6(varnock_ref.Model(), sheet, out_dir)
+
+
+def first_difference(a, b):
+    for i, (x, y) in enumerate(zip(a, b)):
+        if x != y:
+            line = a.count(b"\n", 0, i) + 1
+            return "first difference at byte %d (line %d)" % (i, line)
+    return "lengths differ: %d and %d bytes" % (len(a), len(b))
+
+
+def compare(cli, sheet, work):
+    ours = os.path.join(work, "cli")
+    ref = os.path.join(work, "reference")
+    for d in (ours, ref):
+        shutil.rmtree(d, ignore_errors=True)
+        os.makedirs(d)
+    run_cli(cli, sheet, ours)
+    run_reference(sheet, ref)
+    problems = []
+    for name in RESULT_FILES:
+        a_path, b_path = os.path.join(ours, name), os.path.join(ref, name)
+        if os.path.exists(a_path) != os.path.exists(b_path):
+            problems.append("%s: written by only one side" % name)
+            continue
+        if not os.path.exists(a_path):
+            continue
+        with open(a_path, "rb") as f:
+            a = f.read()
+        with open(b_path, "rb") as f:
+            b = f.read()
+        if a != b:
+            problems.append("%s: %s" % (name, first_difference(a, b)))
+    return problems
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("--cli", required=True, help="path of the varnock tool")
+    parser.add_argument("--count", type=int, default=200, help="random sheets to compare")
+    parser.add_argument("--seed", type=int, default=20261208)
+    parser.add_argument("--keep", help="keep the sheets and results of differing runs here")
+    args = parser.parse_args()
+
+    rng = random.Random(args.seed)
+    work = tempfile.mkdtemp(prefix="varnock-compare-")
+    sheets = []
+    examples = os.path.join(ROOT, "examples")
+    for name in sorted(os.listdir(examples)):
+        if name.endswith(".txt"):
+            with open(os.path.join(examples, name), "rb") as f:
+                sheets.append(("examples/" + name, f.read().decode("latin-1")))
+    sheets += [("awkward-%02d" % i, text) for i, text in enumerate(awkward_sheets())]
+    sheets += [("random-%03d" % i, random_sheet(rng)) for i in range(args.count)]
+
+    failures = 0
+    try:
+        for label, text in sheets:
+            path = os.path.join(work, "IN_FM.txt")
+            with open(path, "wb") as f:
+                f.write(text.encode("latin-1"))
+            problems = compare(args.cli, path, work)
+            if problems:
+                failures += 1
+                print("DIFFERENT %s: %s" % (label, "; ".join(problems)))
+                if args.keep:
+                    dest = os.path.join(args.keep, label.replace("/", "_"))
+                    shutil.rmtree(dest, ignore_errors=True)
+                    shutil.copytree(work, dest)
+    finally:
+        shutil.rmtree(work, ignore_errors=True)
+    print("%d of %d sheets gave identical files" % (len(sheets) - failures, len(sheets)))
+    return 1 if failures else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
