@@ -21,7 +21,8 @@ void BM_SourcePositionPass(benchmark::State& state) {
   model.sys.PI = varnock::RUN_PI;
   varnock::read_sheet(varnock::SheetCells::parse(varnock::read_sheet_bytes(EXAMPLE, 1 << 20)),
                       model.sys, warnings);
-  varnock::build_fan(model.sys, model.ray, nullptr);
+  varnock::build_fan(model.sys, model.ray, nullptr,
+                     varnock::count_fan_rays(model.sys.params, varnock::MAX_FAN_RAYS));
   const varnock::RunParams& p = model.sys.params;
   model.sys.ZS[0] = model.sys.surf.TH[0];
   for (int i = 1; i <= p.NSURF; ++i) model.sys.ZS[i] = model.sys.surf.TH[i] + model.sys.ZS[i - 1];

@@ -26,7 +26,7 @@ class Progress {
   explicit Progress(bool enabled) : enabled_(enabled) {}
   void update(std::int64_t done, std::int64_t total) {
     if (!enabled_) return;
-    const int percent = static_cast<int>(100 * done / total);
+    const int percent = static_cast<int>(100.0 * static_cast<double>(done) / static_cast<double>(total));
     if (percent == last_percent_ && done != total) return;
     last_percent_ = percent;
     std::fprintf(stderr, "\rtracing: %lld of %lld source positions (%d%%)",

@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "support/number_text.h"
+
 namespace varnock_cli {
 namespace {
 
@@ -16,9 +18,16 @@ std::string with_separators(std::int64_t n) {
   return out;
 }
 
-std::string number(double v, const char* format) {
+// The totals as the report prints them (a sign-free "nan" included).
+std::string fixed(double v) {
+  std::string text;
+  varnock::append_fixed(text, v);
+  return text;
+}
+
+std::string seconds(double v) {
   char buffer[64];
-  std::snprintf(buffer, sizeof buffer, format, v);
+  std::snprintf(buffer, sizeof buffer, "%.2f s", v);
   return buffer;
 }
 
@@ -34,10 +43,10 @@ std::string format_summary(const std::filesystem::path& sheet,
   s += "fan rays          " + with_separators(t.fan_rays) + "\n";
   s += "source positions  " + with_separators(t.source_positions) + "\n";
   s += "rays traced       " + with_separators(t.rays_traced) + "\n";
-  s += "total             " + number(t.total, "%.6f") + "\n";
-  s += "transmitted       " + number(t.transmitted, "%.6f") + "\n";
-  s += "ratio             " + number(t.ratio, "%.6f") + "\n";
-  s += "elapsed           " + number(result.elapsed_seconds, "%.2f s") + "\n";
+  s += "total             " + fixed(t.total) + "\n";
+  s += "transmitted       " + fixed(t.transmitted) + "\n";
+  s += "ratio             " + fixed(t.ratio) + "\n";
+  s += "elapsed           " + seconds(result.elapsed_seconds) + "\n";
   return s;
 }
 

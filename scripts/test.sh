@@ -4,7 +4,7 @@
 # UndefinedBehaviorSanitizer.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-jobs=$(nproc 2>/dev/null || echo 2)
+jobs=${VARNOCK_JOBS:-2}
 
 "$root/scripts/install-deps.sh"
 

@@ -1,6 +1,7 @@
 // The command-line tool as a user meets it: exit codes, the summary and the
 // one-line messages on stderr.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 #include <algorithm>
@@ -109,6 +110,24 @@ TEST(Cli, BadSheetsExitWithTwoAndOneLine) {
   EXPECT_EQ(line_count(fan.err), 1) << fan.err;
   EXPECT_NE(fan.err.find("huge.txt: cell C6"), std::string::npos) << fan.err;
   EXPECT_FALSE(std::filesystem::exists(dir / "OUT_MI.txt"));
+}
+
+TEST(Cli, ARefusedSheetLeavesEarlierResultsAlone) {
+  TempDir dir;
+  write_file(dir / "OUT_M.txt", "the report of an earlier run");
+  const Outcome typo = varnock("run " + quoted(dir / "lens.txt"));
+  EXPECT_EQ(typo.exit_code, 2);
+  EXPECT_EQ(read_file(dir / "OUT_M.txt"), "the report of an earlier run");
+}
+
+TEST(Cli, PipesAndDevicesAreNotSheets) {
+  TempDir dir;
+  ASSERT_EQ(mkfifo((dir / "pipe").c_str(), 0600), 0);
+  const Outcome pipe = varnock("run " + quoted(dir / "pipe"));  // would block if opened
+  EXPECT_EQ(pipe.exit_code, 2);
+  EXPECT_NE(pipe.err.find("not a regular file"), std::string::npos) << pipe.err;
+  const Outcome device = varnock("run /dev/zero -o " + quoted(dir.path()));
+  EXPECT_EQ(device.exit_code, 2);
 }
 
 TEST(Cli, UnwritableOutputExitsWithOne) {

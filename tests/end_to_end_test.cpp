@@ -127,11 +127,12 @@ std::string listing_text(const Expected& e, double x0, double y0) {
   return out;
 }
 
-// A source ring with no surfaces; the fan includes a backward cone.
+// A source ring with no surfaces; the last of the four cones is a backward
+// one, whose rays leave the angle window and count in the total only.
 SheetSpec no_surface_sheet() {
   SheetSpec s;
   s.THMIN = 0.05;
-  s.THMAX = 0.2;
+  s.THMAX = 1.8;
   s.NTH = 3;
   s.NPHI = 40;
   s.RSRC = 1.3;
@@ -169,6 +170,43 @@ TEST(EndToEnd, NoSurfacesBinsTheSourcePositionsAndFanAngles) {
   EXPECT_EQ(r.success().totals.fan_rays, static_cast<std::int64_t>(expected.fan.size()));
   EXPECT_EQ(r.success().totals.source_positions, 10);
   EXPECT_EQ(r.success().totals.total, expected.total);
+}
+
+TEST(EndToEnd, AxialScanMovesTheSystemFromMinusHalfTheWidthInSteps) {
+  // Two identical rays (U = 0.1 in the x-z plane) from the source at
+  // (1, 0) cross a plane between equal indices at z = ZS[0], landing at
+  // x = 1 - tan(0.1) ZS[0]: each scan step shows up as its own x cell.
+  SheetSpec spec;
+  spec.THMIN = 0.1;
+  spec.THMAX = 0.1;
+  spec.NTH = 1;
+  spec.NPHI = 10;  // 10 sin 0.1 = 0.998: one azimuth per cone
+  spec.RSRC = 1;
+  spec.NRING = 1;
+  spec.DXY = 0.01;
+  spec.surfaces = {SurfaceRow{0, 10, 0, 0, 1, 0, 0, {1}}, SurfaceRow{0, 0, 0, 0, 1, 0, 0, {1}}};
+  const double weight = 2 * std::sin(0.1);
+  auto x_cell = [&](double zs) { return cell(1 - std::tan(0.1) * zs, spec.DXY); };
+
+  struct Case {
+    int nscan;
+    std::vector<double> vertex_positions;
+  };
+  for (const Case& c : {Case{1, {9}}, Case{4, {9, 9.5, 10, 10.5}}}) {
+    spec.NSCAN = c.nscan;
+    spec.WSCAN = 2;
+    TempDir dir;
+    varnock::Session session;
+    ASSERT_TRUE(run_sheet(session, dir, spec).ok());
+    const varnock::Results& res = session.model().res;
+    double seen = 0;
+    for (double zs : c.vertex_positions) {
+      EXPECT_NEAR(res.IXY[x_cell(zs)][20], weight, 1e-15) << c.nscan << " steps, ZS " << zs;
+      seen += res.IXY[x_cell(zs)][20];
+    }
+    EXPECT_EQ(res.TRANS, seen) << c.nscan;
+    EXPECT_EQ(res.IXY[x_cell(11)][20], 0) << "the scan stops one step short of +WSCAN/2";
+  }
 }
 
 TEST(EndToEnd, SecondRunListsTheSourcePointTheFirstEndedOn) {
@@ -324,7 +362,7 @@ TEST(RunFailures, FolderGivenAsTheSheet) {
   EXPECT_NE(r.failure().message.find("folder"), std::string::npos);
 }
 
-TEST(RunFailures, OversizedSheetIsRefusedAndAnOldReportEmptied) {
+TEST(RunFailures, OversizedSheetIsRefusedAndTheFolderLeftAlone) {
   TempDir dir;
   std::string big = no_surface_sheet().text();
   big.resize(16 * 1024 * 1024 + 1, ' ');
@@ -336,7 +374,7 @@ TEST(RunFailures, OversizedSheetIsRefusedAndAnOldReportEmptied) {
   ASSERT_FALSE(r.ok());
   EXPECT_EQ(r.failure().kind, varnock::FailureKind::Sheet);
   EXPECT_NE(r.failure().message.find("16 MiB"), std::string::npos);
-  EXPECT_EQ(read_file(dir / "OUT_M.txt"), "");
+  EXPECT_EQ(read_file(dir / "OUT_M.txt"), "an old report");
   EXPECT_EQ(read_file(dir / "OUT_MI.txt"), "an old listing");
 
   // Exactly at the limit is a sheet like any other.
@@ -377,6 +415,7 @@ TEST(RunFailures, MissingOutputFolder) {
 TEST(RunFailures, ResultFileThatCannotBeWrittenLeavesTheReportEmpty) {
   TempDir dir;
   write_file(dir / "IN_FM.txt", no_surface_sheet().text());
+  write_file(dir / "OUT_M.txt", "an old report");
   // A folder in the way of a result file makes its creation fail, even for
   // root.
   std::filesystem::create_directory(dir / "OUT_MR.txt");
@@ -390,9 +429,11 @@ TEST(RunFailures, ResultFileThatCannotBeWrittenLeavesTheReportEmpty) {
   std::filesystem::remove(dir / "OUT_MR.txt");
   std::filesystem::remove(dir / "OUT_MI.txt");
   std::filesystem::create_directory(dir / "OUT_MI.txt");
+  write_file(dir / "OUT_M.txt", "an old report");
   const varnock::RunResult listing = session.run(dir / "IN_FM.txt", dir.path());
   ASSERT_FALSE(listing.ok());
   EXPECT_NE(listing.failure().describe().find("OUT_MI.txt"), std::string::npos);
+  EXPECT_EQ(read_file(dir / "OUT_M.txt"), "");
 }
 
 }  // namespace

@@ -30,7 +30,7 @@ Built build(double thmin, double thmax, int nth, int nphi) {
   TempDir dir;
   {
     OutputFile listing(dir / "OUT_MI.txt");
-    build_fan(b.sys, b.ray, &listing);
+    build_fan(b.sys, b.ray, &listing, count_fan_rays(b.sys.params, MAX_FAN_RAYS));
     listing.close();
   }
   b.listing = crlf_lines(varnock_test::read_file(dir / "OUT_MI.txt"));
@@ -133,7 +133,7 @@ TEST(Fan, ListingShowsTheSourcePointAsItStands) {
   ray.Y[0] = 0.0015927;
   TempDir dir;
   OutputFile listing(dir / "fan.txt");
-  build_fan(sys, ray, &listing);
+  build_fan(sys, ray, &listing, count_fan_rays(sys.params, MAX_FAN_RAYS));
   listing.close();
   const auto lines = crlf_lines(varnock_test::read_file(dir / "fan.txt"));
   ASSERT_EQ(lines.size(), 5u);  // two cones of 2 rays: 4 sin 0.5 = 1.92 -> 2

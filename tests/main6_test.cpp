@@ -111,6 +111,39 @@ TEST_F(DropIn, RefusedSheetLeavesAnEmptyReport) {
   EXPECT_FALSE(std::filesystem::exists(dir_ / "OUT_MI.txt"));
 }
 
+TEST_F(DropIn, MatchesTheToolOnEveryBundledExample) {
+  const std::filesystem::path examples = std::filesystem::path(VARNOCK_SOURCE_DIR) / "examples";
+  int compared = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(examples)) {
+    if (entry.path().extension() != ".txt") continue;
+    std::filesystem::copy_file(entry.path(), dir_ / "IN_FM.txt",
+                               std::filesystem::copy_options::overwrite_existing);
+    main6_();
+    TempDir tool_dir;
+    const std::string command = std::string(VARNOCK_CLI) + " run -q '" + entry.path().string() +
+                                "' -o '" + tool_dir.path().string() + "'";
+    ASSERT_EQ(std::system(command.c_str()), 0) << command;
+    for (const char* name : {"OUT_MI.txt", "OUT_M.txt"}) {
+      EXPECT_EQ(read_file(dir_ / name), read_file(tool_dir / name)) << entry.path() << " " << name;
+    }
+    ++compared;
+    // Start the next example from a zeroed model too, as the tool does.
+    TearDown();
+    SetUp();
+  }
+  EXPECT_GT(compared, 0);
+}
+
+TEST_F(DropIn, UnusableExchangeFolderIsSurvived) {
+  setenv("VARNOCK_DIR", (dir_ / "no/such/folder").c_str(), 1);
+  main6_();
+  EXPECT_FALSE(std::filesystem::exists(dir_ / "no"));
+  write_file(dir_ / "file", "x");
+  setenv("VARNOCK_DIR", (dir_ / "file").c_str(), 1);  // a file, not a folder
+  main6_();
+  EXPECT_EQ(read_file(dir_ / "file"), "x");
+}
+
 TEST_F(DropIn, UsesTheCurrentFolderWithoutVarnockDir) {
   unsetenv("VARNOCK_DIR");
   const std::filesystem::path before = std::filesystem::current_path();

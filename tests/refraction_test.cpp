@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <limits>
 #include <random>
 
 #include "trace/bend_step.h"
@@ -171,7 +172,9 @@ TEST(RefractionStep, NormalIncidenceIsNeverLostToRounding) {
     const bool above_one = std::fabs(q.NX * q.EX + q.NY * q.EY + q.NZ * q.EZ) > 1;
     if (above_one) ++rounded_above_one;
     incidence_angle(q);
-    if (above_one) ASSERT_EQ(q.ANGI, 0);
+    if (above_one) {
+      ASSERT_EQ(q.ANGI, 0);
+    }
     // Rounding the other way leaves a tiny angle, about 1.5e-8 rad.
     ASSERT_LT(q.ANGI, 3e-8);
     refraction_angle(q, 1, 1.5);
@@ -243,7 +246,33 @@ TEST(ReflectionStep, AlongTheNormalTheRayTurnsBack) {
 }
 
 TEST(Tracer, UnknownTypeCodesTraceAsTheRefractingSphere) {
-  for (int code : {0, -3, 10, 1000}) EXPECT_EQ(surface_model(code), surf1) << code;
+  auto traced_with = [](int code) {
+    SurfaceTable table;
+    RayState ray;
+    table.STYPE[1] = code;
+    table.CV[1] = 0.05;
+    table.PA[1] = 0.3;
+    table.PB[1] = -2;
+    ray.ZS[0] = 4;
+    ray.RN0[0] = 1;
+    ray.RN0[1] = 1.6;
+    ray.X[0] = 1.5;
+    ray.Y[0] = -0.5;
+    ray.U[0] = 0.1;
+    ray.V[0] = 0.05;
+    trace(Optics{table, 1, RUN_PI}, ray);
+    return ray;
+  };
+  const RayState sphere = traced_with(1);
+  EXPECT_TRUE(std::isfinite(sphere.U[1]));
+  for (int code : {0, -3, 10, 1000, std::numeric_limits<int>::min()}) {
+    const RayState r = traced_with(code);
+    EXPECT_EQ(r.X[1], sphere.X[1]) << code;
+    EXPECT_EQ(r.Y[1], sphere.Y[1]) << code;
+    EXPECT_EQ(r.Z[1], sphere.Z[1]) << code;
+    EXPECT_EQ(r.U[1], sphere.U[1]) << code;
+    EXPECT_EQ(r.V[1], sphere.V[1]) << code;
+  }
 }
 
 TEST(Tracer, CarriesTheRayThroughEverySurfaceEvenWhenLost) {

@@ -144,6 +144,7 @@ TEST(ReadSheet, CapsTheSurfaceCountAt100AndReadsRows19To119) {
   const SystemState sys = read(spec.text(), &warnings);
   EXPECT_EQ(sys.params.NSURF, 100);
   EXPECT_EQ(sys.surf.CV[100], 0.125);
+  EXPECT_EQ(SheetCells::parse(spec.text()).at(1, 120), "");
   ASSERT_EQ(warnings.size(), 1u);
   EXPECT_NE(warnings[0].find("B15 (NSURF)"), std::string::npos) << warnings[0];
 }

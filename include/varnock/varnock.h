@@ -80,9 +80,10 @@ struct RunOptions {
   // Called after every source-position pass with the passes done and the
   // passes in all.
   std::function<void(std::int64_t done, std::int64_t total)> on_progress;
-  // When a run fails, its report OUT_M.txt is left empty so that no earlier
-  // report can pass for this run's. By default only an existing report is
-  // emptied; the drop-in entry also creates it.
+  // A run that fails after it has begun writing leaves OUT_M.txt empty, so
+  // that no earlier report sits beside its files; a refused sheet leaves the
+  // folder alone. With this set, every failure leaves OUT_M.txt empty,
+  // creating it if need be: the drop-in entry's caller reads it regardless.
   bool create_empty_report_on_failure = false;
 };
 

@@ -19,14 +19,11 @@ namespace {
 constexpr int NPHI_COLUMN = 2, NPHI_ROW = 4;
 constexpr int NTH_COLUMN = 2, NTH_ROW = 5;
 
-void refuse_oversized_fan(const RunParams& p, const std::string& sheet_name) {
-  const std::int64_t rays = count_fan_rays(p, MAX_FAN_RAYS);
-  if (rays > MAX_FAN_RAYS) {
-    fail_sheet_cell(sheet_name, NTH_COLUMN, NTH_ROW,
-                    "NTH = " + std::to_string(p.NTH) + " with NPHI = " + std::to_string(p.NPHI) +
-                        " (cell " + cell_name(NPHI_COLUMN, NPHI_ROW) + ") makes a fan of more than " +
-                        std::to_string(MAX_FAN_RAYS) + " rays; refused");
-  }
+[[noreturn]] void refuse_oversized_fan(const RunParams& p, const std::string& sheet_name) {
+  fail_sheet_cell(sheet_name, NTH_COLUMN, NTH_ROW,
+                  "NTH = " + std::to_string(p.NTH) + " with NPHI = " + std::to_string(p.NPHI) +
+                      " (cell " + cell_name(NPHI_COLUMN, NPHI_ROW) + ") makes a fan of more than " +
+                      std::to_string(MAX_FAN_RAYS) + " rays; refused");
 }
 
 void require_output_folder(const std::filesystem::path& dir) {
@@ -64,28 +61,19 @@ void place_source(const SystemState& sys, RayState& ray, int j) {
   ray.Y[0] = sys.YC0 + p.RSRC * std::sin(a);
 }
 
-}  // namespace
-
-RunSuccess run_sheet(Model& model, const std::filesystem::path& sheet,
-                     const std::filesystem::path& output_dir, const RunOptions& options) {
-  const auto start = std::chrono::steady_clock::now();
+// Everything that writes files: the fan listing, the passes and the report.
+// A failure part way leaves the report empty, so that no earlier report sits
+// beside a half-written run and passes for its result.
+void compute_and_write(Model& model, std::int64_t fan_rays, const std::filesystem::path& output_dir,
+                       const RunOptions& options, RunSuccess& summary) {
   SystemState& sys = model.sys;
   RayState& ray = model.ray;
   Results& res = model.res;
-  RunSuccess summary;
-
-  // Sheet -> model. Everything that can refuse the sheet happens before the
-  // first file is written.
-  sys.PI = RUN_PI;
-  const std::string sheet_name = display(sheet);
-  read_sheet(SheetCells::parse(read_sheet_bytes(sheet, MAX_SHEET_BYTES)), sys, summary.warnings);
   const RunParams& p = sys.params;
-  refuse_oversized_fan(p, sheet_name);
-  require_output_folder(output_dir);
 
   // Model -> fan, listed as it is built.
   OutputFile listing(output_dir / FAN_LISTING_FILE);
-  build_fan(sys, ray, &listing);
+  build_fan(sys, ray, &listing, fan_rays);
   listing.close();
 
   // The report exists, empty, from here until it is written at the end.
@@ -114,6 +102,30 @@ RunSuccess run_sheet(Model& model, const std::filesystem::path& sheet,
   summary.totals.ratio = res.RATIO;
   summary.totals.fan_rays = sys.fan.NRAY;
   summary.totals.source_positions = positions;
+}
+
+}  // namespace
+
+RunSuccess run_sheet(Model& model, const std::filesystem::path& sheet,
+                     const std::filesystem::path& output_dir, const RunOptions& options) {
+  const auto start = std::chrono::steady_clock::now();
+  RunSuccess summary;
+
+  // Sheet -> model. Everything that can refuse the sheet happens before the
+  // first file is written, and a refused sheet leaves the folder alone.
+  model.sys.PI = RUN_PI;
+  read_sheet(SheetCells::parse(read_sheet_bytes(sheet, MAX_SHEET_BYTES)), model.sys,
+             summary.warnings);
+  const std::int64_t fan_rays = count_fan_rays(model.sys.params, MAX_FAN_RAYS);
+  if (fan_rays > MAX_FAN_RAYS) refuse_oversized_fan(model.sys.params, display(sheet));
+  require_output_folder(output_dir);
+
+  try {
+    compute_and_write(model, fan_rays, output_dir, options, summary);
+  } catch (...) {
+    empty_file(output_dir / REPORT_FILE, false);
+    throw;
+  }
   summary.elapsed_seconds =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   return summary;

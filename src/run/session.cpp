@@ -30,8 +30,9 @@ RunResult Session::run(const std::filesystem::path& sheet, const std::filesystem
   } catch (const std::exception& e) {
     failure = RunFailure{FailureKind::Output, display(sheet), 0, 0, e.what()};
   }
-  // No earlier report may pass for this run's.
-  empty_file(output_dir / REPORT_FILE, options.create_empty_report_on_failure);
+  // The drop-in entry's caller reads OUT_M.txt whatever happened: it must
+  // find it empty rather than an earlier report.
+  if (options.create_empty_report_on_failure) empty_file(output_dir / REPORT_FILE, true);
   return failure;
 }
 

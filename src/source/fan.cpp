@@ -34,7 +34,7 @@ std::int64_t count_fan_rays(const RunParams& p, std::int64_t limit) {
   return rays;
 }
 
-void build_fan(SystemState& sys, RayState& ray, OutputFile* listing) {
+void build_fan(SystemState& sys, RayState& ray, OutputFile* listing, std::int64_t ray_count) {
   const RunParams& p = sys.params;
   const double PI = sys.PI;
   FanTable& fan = sys.fan;
@@ -50,11 +50,10 @@ void build_fan(SystemState& sys, RayState& ray, OutputFile* listing) {
   if (listing) listing->write("X[NUMB]\tY[NUMB]\tZ[NUMB]\tU[NUMB]\tV[NUMB]\r\n");
 
   // Every generated ray is kept (slot 0 stays unused).
-  const std::int64_t rays = count_fan_rays(p, MAX_FAN_RAYS);
   fan.UFAN.assign(1, 0.0);
   fan.VFAN.assign(1, 0.0);
-  fan.UFAN.reserve(static_cast<std::size_t>(rays) + 1);
-  fan.VFAN.reserve(static_cast<std::size_t>(rays) + 1);
+  fan.UFAN.reserve(static_cast<std::size_t>(ray_count) + 1);
+  fan.VFAN.reserve(static_cast<std::size_t>(ray_count) + 1);
 
   for (std::int64_t j = 0; j <= p.NTH; ++j) {
     const double theta = cone_angle(p, j);

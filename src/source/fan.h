@@ -25,8 +25,9 @@ std::int64_t count_fan_rays(const RunParams& p, std::int64_t limit);
 // Builds the fan into sys.fan and lists every ray in listing (when given).
 // The listing's first three columns show ray.X[0], ray.Y[0], ray.Z[0] as they
 // stand: the source point the previous run ended on. ray.U[0], ray.V[0] are
-// left holding the last ray's angles. The caller refuses a fan of more than
-// MAX_FAN_RAYS rays beforehand (count_fan_rays).
-void build_fan(SystemState& sys, RayState& ray, OutputFile* listing);
+// left holding the last ray's angles. ray_count is the fan's size as
+// count_fan_rays gave it; the caller refuses a fan of more than MAX_FAN_RAYS
+// rays beforehand.
+void build_fan(SystemState& sys, RayState& ray, OutputFile* listing, std::int64_t ray_count);
 
 }  // namespace varnock

@@ -23,12 +23,26 @@ std::FILE* open_file(const std::filesystem::path& path, const char* mode) {
 
 std::string last_error_text() { return std::generic_category().message(errno); }
 
-std::string display(const std::filesystem::path& path) { return path.string(); }
+std::string display(const std::filesystem::path& path) {
+  // UTF-8 on every platform; the narrow conversion of a wide Windows path
+  // could throw, and this also runs while reporting a failure.
+  try {
+    const std::u8string text = path.u8string();
+    return std::string(text.begin(), text.end());
+  } catch (...) {
+    return "(a path that cannot be shown)";
+  }
+}
 
 std::string read_sheet_bytes(const std::filesystem::path& path, std::size_t max_bytes) {
   const std::string name = display(path);
   std::error_code ec;
-  if (std::filesystem::is_directory(path, ec)) fail_sheet(name, "is a folder, not a sheet file");
+  const std::filesystem::file_status status = std::filesystem::status(path, ec);
+  if (std::filesystem::is_directory(status)) fail_sheet(name, "is a folder, not a sheet file");
+  // A pipe or a device could block the run or never end.
+  if (std::filesystem::exists(status) && !std::filesystem::is_regular_file(status)) {
+    fail_sheet(name, "is not a regular file (a device, pipe or socket); refused");
+  }
 
   errno = 0;
   std::FILE* file = open_file(path, "rb");
