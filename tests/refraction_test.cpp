@@ -171,7 +171,9 @@ TEST(RefractionStep, NormalIncidenceIsNeverLostToRounding) {
     const bool above_one = std::fabs(q.NX * q.EX + q.NY * q.EY + q.NZ * q.EZ) > 1;
     if (above_one) ++rounded_above_one;
     incidence_angle(q);
-    if (above_one) ASSERT_EQ(q.ANGI, 0);
+    if (above_one) {
+      ASSERT_EQ(q.ANGI, 0);
+    }
     // Rounding the other way leaves a tiny angle, about 1.5e-8 rad.
     ASSERT_LT(q.ANGI, 3e-8);
     refraction_angle(q, 1, 1.5);
