@@ -2,6 +2,7 @@
 
 import math
 import os
+import random
 import tempfile
 import unittest
 
@@ -435,6 +436,18 @@ class WholeRunTest(unittest.TestCase):
         self.assertEqual(reports[1], reports[4])
         # the two-dimensional array puts the sheet's decentres back
         self.assertEqual((states[2][0][1], states[2][1][1]), (0.5, -0.25))
+
+    def test_generated_model_systems_run_to_a_full_report(self):
+        # zero pitches, flat tilted mirrors, foci of opposite signs: never an exception
+        rng = random.Random(7)
+        with tempfile.TemporaryDirectory() as d:
+            path = os.path.join(d, "IN_FM.txt")
+            for _ in range(8):
+                with open(path, "wb") as f:
+                    f.write(cr.model_sheet(rng).encode("latin-1"))
+                vr.main6(vr.Model(), path, d)
+                with open(os.path.join(d, "OUT_M.txt"), "rb") as f:
+                    self.assertEqual(f.read().count(b"\r\n"), 132)
 
 
 class BinningTest(unittest.TestCase):
