@@ -172,6 +172,17 @@ TEST(Homogeniser, FlattensTheBeamIntoASquareOfThePredictedSize) {
   EXPECT_EQ(field.res.TOTAL, beam.res.TOTAL);
 }
 
+TEST(Homogeniser, TheBundledExampleGivesAFlatField) {
+  TempDir dir;
+  varnock::Session session;
+  const varnock::RunResult r =
+      session.run(std::filesystem::path(VARNOCK_SOURCE_DIR) / "examples/homogeniser.txt", dir.path());
+  ASSERT_TRUE(r.ok()) << r.failure().describe();
+  EXPECT_TRUE(r.success().warnings.empty());
+  EXPECT_GT(r.success().totals.ratio, 0.95);
+  EXPECT_LT(central_spread(session.model().res.IXY, 2), 0.25);
+}
+
 TEST(Homogeniser, SymmetricSystemGivesASymmetricField) {
   // One source point, at (0.3, 0): the system and the fan are symmetric
   // under y -> -y, and so are the grids.

@@ -3,9 +3,11 @@
 compares the result files byte for byte.
 
 The sheets are the bundled examples plus generated ones: random lens systems
-(spheres and planes, decentred, with refractive indices that bend, reflect
-totally or are zero or negative) and hand-made awkward sheets (text in number
-cells, huge and not-a-number values, capped counts). Any difference fails.
+(spheres, planes, cylinders, lens arrays and stops, decentred, with refractive
+indices that bend, reflect totally or are zero or negative), hand-made awkward
+sheets (text in number cells, huge and not-a-number values, capped counts) and
+sheets whose rays fall exactly on a stop's rim or on lenslet borders. Any
+difference fails.
 
 With --models N it also compares N generated systems built around the
 mirrors, lens arrays and the stop (type codes 2 to 9, or those named by
@@ -35,7 +37,7 @@ RESULT_FILES = ("OUT_MI.txt", "OUT_MR.txt", "OUT_M.txt")
 
 # Type codes the generator draws from; every surface model the reference
 # knows gets its codes added here.
-SURFACE_TYPES = (1, 1, 1, 1, 0, -3, 10)
+SURFACE_TYPES = (1, 1, 1, 1, 0, -3, 10, 4, 5, 6, 7)
 
 
 def sheet_text(cells):
@@ -187,6 +189,40 @@ def model_sheet(rng, types=MODEL_TYPES):
     return sheet_text(base_cells(p, surfaces, nset))
 
 
+def border_sheets():
+    """Lens arrays and stops whose first surface lies in the source plane, so
+    that every ray crosses its vertex plane exactly at its source point: rays
+    exactly on a stop's rim and on lenslet borders, and zero pitches with a
+    ray exactly on a lenslet centre (0/0)."""
+    p = {"THMIN": 0.05, "THMAX": 0.4, "NPHI": 24, "NTH": 3, "RSRC": 1.0, "WSCAN": 0.0,
+         "NRING": 1, "NSCAN": 1, "DXY": 0.5, "DUV": 0.01, "SELI": 22, "SELJ": 20}
+    lens = [[0.1, 6.0, 0.0, 0.0, 1, 0.0, 0.0, 1.5], [-0.1, 10.0, 0.0, 0.0, 1, 0.0, 0.0, 1.0]]
+    first_rows = [
+        [0.0, 2.0, 0.0, 0.0, 6, 1.0, 0.0, 1.0],          # source point (1, 0) on the rim
+        [0.0, 2.0, 0.0, 0.0, 6, -1.0, 0.0, 1.0],         # the same, negative radius
+        [0.0, 2.0, 0.0, 0.0, 6, 1.0000001, 0.0, 1.0],    # just inside
+        [0.0, 2.0, 5.0, 0.0, 6, 1.5, 0.0, 1.0],          # decentred lens, stop on the axis
+        [0.2, 2.0, 0.0, 1.0, 7, 2.0, 2.0, 1.5],          # x border at 1, y border at 0
+        [0.2, 2.0, 0.0, 1.0, 7, -2.0, -2.0, 1.5],        # the same with negative pitches
+        [0.2, 2.0, 1.0, 0.0, 7, 0.0, 0.0, 1.5],          # zero pitches, ray at dx: 0/0
+        [0.0, 2.0, 1.0, 0.0, 7, 0.0, 3.0, 1.5],          # zero pitch on a flat array
+        [0.3, 2.0, 0.0, 0.0, 5, 0.0, 0.0, 1.5],          # zero pitch, ray on y = 0: 0/0
+    ]
+    sheets = []
+    for first in first_rows:
+        surfaces = [[0.0, 0.0, 0.0, 0.0, 1, 0.0, 0.0, 1.0], first] + lens
+        sheets.append(sheet_text(base_cells(p, surfaces, 1)))
+    # Four ring points: the second lies at y = sin(6.28/4), on a border of
+    # cylindrical lenslets of twice that pitch.
+    q = dict(p, NRING=4)
+    border = 2 * (1.0 * math.sin((6.28 * 1) / 4))
+    for cv in (0.3, -0.3, 0.0):
+        surfaces = [[0.0, 0.0, 0.0, 0.0, 1, 0.0, 0.0, 1.0],
+                    [cv, 2.0, 0.0, 0.7, 5, border, 0.0, 1.5]] + lens
+        sheets.append(sheet_text(base_cells(q, surfaces, 1)))
+    return sheets
+
+
 def awkward_sheets():
     """Sheets that probe conversions, caps and non-finite values."""
     p = {"THMIN": 0.0, "THMAX": 0.4, "NPHI": 16, "NTH": 3, "RSRC": 1.0, "WSCAN": 2.0,
@@ -285,6 +321,7 @@ def main():
             with open(os.path.join(examples, name), "rb") as f:
                 sheets.append(("examples/" + name, f.read().decode("latin-1")))
     sheets += [("awkward-%02d" % i, text) for i, text in enumerate(awkward_sheets())]
+    sheets += [("border-%02d" % i, text) for i, text in enumerate(border_sheets())]
     sheets += [("random-%03d" % i, random_sheet(rng)) for i in range(args.count)]
     if args.models > 0:
         types = tuple(int(t) for t in args.model_types.split(","))
