@@ -16,8 +16,6 @@
 // vector that is (0, 0, 1) at the vertex for either sign of CV, so it points
 // the way the ray travels. The medium before the surface has index RN0[s],
 // the one after it RN0[s+1]; the sums are evaluated left to right.
-#include <cmath>
-
 #include "trace/bend_step.h"
 #include "trace/surface_geometry.h"
 #include "trace/surface_models.h"
@@ -36,11 +34,7 @@ void surf1(const Optics& o, RayState& r, int s) {
     q.QA = 1 + q.TU * q.TU + q.TV * q.TV;
     q.QB = -2 * (ZS + 1 / CV + q.TU * q.X0 + q.TV * q.Y0);
     q.QC = ZS * ZS + 2 * ZS / CV + q.X0 * q.X0 + q.Y0 * q.Y0;
-    if (CV > 0) {
-      r.Z[s + 1] = (-q.QB - std::sqrt(q.QB * q.QB - 4 * q.QA * q.QC)) / (2 * q.QA);
-    } else if (CV < 0) {
-      r.Z[s + 1] = (-q.QB + std::sqrt(q.QB * q.QB - 4 * q.QA * q.QC)) / (2 * q.QA);
-    }
+    vertex_side_root(r, s, CV);
   }
   transfer_to_hit(r, s);
 

@@ -29,4 +29,32 @@ inline void transfer_to_hit(RayState& r, int s) {
   r.Y[s + 1] = r.Y[s] - q.TV * (r.Z[s + 1] - r.Z[s]);
 }
 
+// Where the incoming line crosses the vertex plane z = ZS[s], stored as the
+// hit point at s+1. The lens arrays pick their lenslet and the aperture tests
+// its stop there; the surface model they then call overwrites this
+// provisional hit point with the true one.
+inline void carry_to_vertex_plane(RayState& r, int s) {
+  TraceScratch& q = r.sc;
+  q.TU = std::tan(r.U[s]);
+  q.TV = std::tan(r.V[s]);
+  r.Z[s + 1] = r.ZS[s];
+  transfer_to_hit(r, s);
+}
+
+// The root of QA z^2 + QB z + QC = 0 on the vertex's side of a surface of
+// revolution (sphere) or of translation (cylinder) with curvature CV: the
+// smaller z when the centre of curvature lies beyond the vertex (CV > 0),
+// the larger when it lies before it (CV < 0). A ray that misses the surface
+// takes the square root of a negative number and gets a height that is not a
+// number. A curvature that is not a number takes neither root and leaves
+// Z[s+1] as it was.
+inline void vertex_side_root(RayState& r, int s, double CV) {
+  const TraceScratch& q = r.sc;
+  if (CV > 0) {
+    r.Z[s + 1] = (-q.QB - std::sqrt(q.QB * q.QB - 4 * q.QA * q.QC)) / (2 * q.QA);
+  } else if (CV < 0) {
+    r.Z[s + 1] = (-q.QB + std::sqrt(q.QB * q.QB - 4 * q.QA * q.QC)) / (2 * q.QA);
+  }
+}
+
 }  // namespace varnock

@@ -11,4 +11,19 @@ namespace varnock {
 // Refracting sphere (a plane when CV = 0); also every unknown type code.
 void surf1(const Optics& o, RayState& r, int s);
 
+// Refracting cylinder, axis parallel to x (a plane when CV = 0).
+void surf4(const Optics& o, RayState& r, int s);
+
+// Cylindrical lens array: cylinders at the pitch PA in y, grid on the axis;
+// leaves the chosen lenslet's centre in the working DY[s+1].
+void surf5(const Optics& o, RayState& r, int s);
+
+// Circular aperture of radius |PA| on the axis, then the refracting sphere;
+// clears RAYOK for a ray that does not pass.
+void surf6(const Optics& o, RayState& r, int s);
+
+// Two-dimensional lens array: spheres at the pitches PA in x and PB in y,
+// grid on the surface's decentres, which it restores after the step.
+void surf7(const Optics& o, RayState& r, int s);
+
 }  // namespace varnock

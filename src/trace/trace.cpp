@@ -14,10 +14,10 @@ constexpr std::array<SurfaceModel, 10> SURFACE_MODELS = {
     surf1,  // 1: refracting sphere
     surf1,  // 2: spherical mirror (not yet modelled)
     surf1,  // 3: paraboloidal mirror (not yet modelled)
-    surf1,  // 4: refracting cylinder (not yet modelled)
-    surf1,  // 5: cylindrical lens array (not yet modelled)
-    surf1,  // 6: circular aperture (not yet modelled)
-    surf1,  // 7: two-dimensional lens array (not yet modelled)
+    surf4,  // 4: refracting cylinder
+    surf5,  // 5: cylindrical lens array
+    surf6,  // 6: circular aperture
+    surf7,  // 7: two-dimensional lens array
     surf1,  // 8: ellipsoidal mirror (not yet modelled)
     surf1,  // 9: tilted spherical mirror (not yet modelled)
 };
