@@ -12,14 +12,14 @@ namespace {
 constexpr std::array<SurfaceModel, 10> SURFACE_MODELS = {
     surf1,  // 0: no such type; refracting sphere
     surf1,  // 1: refracting sphere
-    surf1,  // 2: spherical mirror (not yet modelled)
-    surf1,  // 3: paraboloidal mirror (not yet modelled)
+    surf2,  // 2: spherical mirror
+    surf3,  // 3: paraboloidal mirror
     surf1,  // 4: refracting cylinder (not yet modelled)
     surf1,  // 5: cylindrical lens array (not yet modelled)
     surf1,  // 6: circular aperture (not yet modelled)
     surf1,  // 7: two-dimensional lens array (not yet modelled)
-    surf1,  // 8: ellipsoidal mirror (not yet modelled)
-    surf1,  // 9: tilted spherical mirror (not yet modelled)
+    surf8,  // 8: ellipsoidal mirror
+    surf9,  // 9: tilted spherical mirror
 };
 
 }  // namespace
