@@ -7,7 +7,13 @@ The sheets are the bundled examples plus generated ones: random lens systems
 totally or are zero or negative) and hand-made awkward sheets (text in number
 cells, huge and not-a-number values, capped counts). Any difference fails.
 
+With --models N it also compares N generated systems built around the
+mirrors, lens arrays and the stop (type codes 2 to 9, or those named by
+--model-types); they come from their own random stream, so the default
+sheets stay exactly as they are.
+
 Usage: compare_with_reference.py --cli PATH [--count N] [--seed S] [--keep DIR]
+                                 [--models N] [--model-types 2,3,...]
 """
 
 import argparse
@@ -95,6 +101,92 @@ def random_sheet(rng):
     return sheet_text(base_cells(p, surfaces, nset))
 
 
+# Type codes of the generated mirror, array and stop systems (--models).
+MODEL_TYPES = (2, 3, 4, 5, 6, 7, 8, 9)
+
+
+def pitch(rng):
+    """A lenslet pitch: mostly a few units of either sign, now and then exactly 0."""
+    if rng.random() < 0.05:
+        return 0.0
+    return rng.choice([2.0, -2.0, rng.uniform(0.3, 4.0), -rng.uniform(0.3, 4.0)])
+
+
+def model_surface(rng, stype, gap, nset):
+    """A surface row of the given type whose parameters let most rays through, with a few that do not.
+
+    gap is the distance from the previous surface (or the source) to this one,
+    so that paraboloids and ellipsoids can put a focus where the light starts.
+    """
+    cv, pa, pb = 0.0, 0.0, 0.0
+    if stype == 2:
+        cv = rng.choice([0.0, rng.uniform(-0.1, 0.1), rng.uniform(-0.03, 0.03)])
+    elif stype == 3:
+        cv = rng.choice([0.5 / gap, -0.5 / gap, rng.uniform(-0.1, 0.1), 0.0 if rng.random() < 0.2 else 0.05])
+    elif stype == 4:
+        cv = rng.choice([0.0, rng.uniform(-0.2, 0.2), rng.uniform(-0.05, 0.05)])
+    elif stype == 5:
+        cv = rng.choice([0.0, rng.uniform(-0.5, 0.5)])
+        pa = pitch(rng)
+    elif stype == 6:
+        cv = rng.choice([0.0, 0.0, rng.uniform(-0.1, 0.1)])
+        pa = rng.choice([rng.uniform(0.5, 6.0), -rng.uniform(0.5, 6.0), 3.0,
+                         0.0 if rng.random() < 0.1 else 5.0])
+    elif stype == 7:
+        cv = rng.choice([0.0, rng.uniform(-0.5, 0.5)])
+        pa = pitch(rng)
+        pb = pitch(rng)
+    elif stype == 8:
+        cv = rng.choice([gap, gap, rng.uniform(2.0, 30.0), 0.0 if rng.random() < 0.2 else gap,
+                         -rng.uniform(2.0, 30.0) if rng.random() < 0.1 else gap])
+        pa = rng.choice([rng.uniform(2.0, 60.0), rng.uniform(2.0, 60.0), cv,
+                         0.0 if rng.random() < 0.1 else 40.0])
+    elif stype == 9:
+        cv = rng.choice([rng.uniform(0.005, 0.05), -rng.uniform(0.005, 0.05),
+                         0.0 if rng.random() < 0.1 else 0.02])
+        pa = rng.choice([0.0, rng.uniform(-0.3, 0.3)])
+        pb = rng.choice([0.0, rng.uniform(-0.3, 0.3)])
+    decentre = rng.random() < 0.3
+    dx = rng.uniform(-2, 2) if decentre else 0.0
+    dy = rng.uniform(-2, 2) if decentre else 0.0
+    indices = []
+    for _ in range(nset):
+        indices.append(rng.choice([1.0, rng.uniform(1.4, 1.9), 1.5, -rng.uniform(1.0, 1.7)]))
+    return [cv, 0.0, dx, dy, stype, pa, pb] + indices
+
+
+def model_sheet(rng, types=MODEL_TYPES):
+    """A random system around one or more of the given surface types, mixed with plain lenses."""
+    p = {
+        "THMIN": rng.choice([0.0, rng.uniform(0, 0.3)]),
+        # backward cones (beyond 90 degrees) for the paraboloid and the ellipsoid now and then
+        "THMAX": rng.uniform(1.6, 3.0) if rng.random() < 0.3 else rng.uniform(0.05, 0.8),
+        "NPHI": rng.randint(4, 30),
+        "NTH": rng.randint(1, 6),
+        "RSRC": rng.choice([rng.uniform(0.01, 2.0), 1e-6]),
+        "WSCAN": rng.choice([0.0, rng.uniform(0, 3)]),
+        "NRING": rng.randint(1, 5),
+        "NSCAN": rng.randint(1, 3),
+        "DXY": rng.choice([0.5, 1.0, rng.uniform(0.2, 4.0)]),
+        "DUV": rng.choice([0.01, 0.03, rng.uniform(0.005, 0.1)]),
+        "SELI": rng.randint(15, 25),
+        "SELJ": rng.randint(15, 25),
+    }
+    nset = rng.randint(1, 2)
+    gap = rng.uniform(3, 30)
+    surfaces = [[0.0, gap, 0.0, 0.0, 1, 0.0, 0.0] + [1.0] * nset]
+    for _ in range(rng.randint(1, 4)):
+        if rng.random() < 0.7:
+            row = model_surface(rng, rng.choice(types), gap, nset)
+        else:
+            row = [rng.uniform(-0.1, 0.1), 0.0, 0.0, 0.0, 1, 0.0, 0.0] + \
+                  [rng.choice([1.0, 1.5]) for _ in range(nset)]
+        gap = rng.uniform(0.5, 15)
+        row[1] = gap                      # distance on to the next surface
+        surfaces.append(row)
+    return sheet_text(base_cells(p, surfaces, nset))
+
+
 def awkward_sheets():
     """Sheets that probe conversions, caps and non-finite values."""
     p = {"THMIN": 0.0, "THMAX": 0.4, "NPHI": 16, "NTH": 3, "RSRC": 1.0, "WSCAN": 2.0,
@@ -178,6 +270,10 @@ def main():
     parser.add_argument("--count", type=int, default=200, help="random sheets to compare")
     parser.add_argument("--seed", type=int, default=20261208)
     parser.add_argument("--keep", help="keep the sheets and results of differing runs here")
+    parser.add_argument("--models", type=int, default=0,
+                        help="also compare this many mirror, array and stop systems")
+    parser.add_argument("--model-types", default=",".join(str(t) for t in MODEL_TYPES),
+                        help="comma-separated type codes those systems draw from")
     args = parser.parse_args()
 
     rng = random.Random(args.seed)
@@ -190,6 +286,10 @@ def main():
                 sheets.append(("examples/" + name, f.read().decode("latin-1")))
     sheets += [("awkward-%02d" % i, text) for i, text in enumerate(awkward_sheets())]
     sheets += [("random-%03d" % i, random_sheet(rng)) for i in range(args.count)]
+    if args.models > 0:
+        types = tuple(int(t) for t in args.model_types.split(","))
+        model_rng = random.Random(args.seed + 1)
+        sheets += [("model-%03d" % i, model_sheet(model_rng, types)) for i in range(args.models)]
 
     failures = 0
     try:

@@ -13,8 +13,8 @@ the doubles agree bit for bit with the C++ build.  IEEE behaviour that Python
 does not give by itself (division by zero, math domain errors) is supplied by
 the small helpers below.
 
-Only the refracting sphere (surf1) is in place; every type code traces as
-type 1 until the other surface models are added to SURFACE_MODELS.
+All nine surface models are here (surf1 to surf9, by type code); any other
+type code traces as the refracting sphere.
 
 Usage:  python3 varnock_ref.py SHEET OUTDIR [SHEET2 ...]
 With one sheet the files go into OUTDIR; with several sheets they are run in
@@ -444,8 +444,41 @@ def reflect(m, s):
 # Surface models
 # ---------------------------------------------------------------------------
 
-def surf1(m, s):
-    """Refracting sphere of curvature CV[s+1] (a plane when CV is 0), vertex at ZS[s]."""
+def incoming_line(m, s):
+    """TU, TV and the crossing (X0, Y0) of the incoming ray with z = 0, measured from the surface axis."""
+    TU = c_tan(m.U[s])
+    TV = c_tan(m.V[s])
+    m.TU = TU
+    m.TV = TV
+    m.X0 = (m.X[s] + TU * m.Z[s]) - m.DX[s + 1]
+    m.Y0 = (m.Y[s] + TV * m.Z[s]) - m.DY[s + 1]
+
+
+def transfer(m, s):
+    """Hit point from the hit height already in Z[s+1], along the incoming line."""
+    Z1 = m.Z[s + 1]
+    m.X[s + 1] = m.X[s] - m.TU * (Z1 - m.Z[s])
+    m.Y[s + 1] = m.Y[s] - m.TV * (Z1 - m.Z[s])
+
+
+def to_vertex_plane(m, s):
+    """Carry the ray to the vertex plane z = ZS[s]; the arrays and the stop choose by this point."""
+    TU = c_tan(m.U[s])
+    TV = c_tan(m.V[s])
+    m.TU = TU
+    m.TV = TV
+    m.Z[s + 1] = m.ZS[s]
+    transfer(m, s)
+
+
+def is_forward(m, s):
+    """Direction class for the mirrors that tell it: both angles strictly inside +-PI/2 (NaN is backward)."""
+    half = m.PI / 2.0
+    return half > c_fabs(m.U[s]) and half > c_fabs(m.V[s])
+
+
+def sphere_hit(m, s):
+    """Hit point and unit normal on the sphere of curvature CV[s+1] (a plane when CV is 0), vertex at ZS[s]."""
     X = m.X
     Y = m.Y
     Z = m.Z
@@ -453,16 +486,13 @@ def surf1(m, s):
     CV = m.CV[s + 1]
     DX = m.DX[s + 1]
     DY = m.DY[s + 1]
-    TU = c_tan(m.U[s])
-    TV = c_tan(m.V[s])
-    m.TU = TU
-    m.TV = TV
-    X0 = (X[s] + TU * Z[s]) - DX
-    Y0 = (Y[s] + TV * Z[s]) - DY
-    m.X0 = X0
-    m.Y0 = Y0
+    incoming_line(m, s)
+    TU = m.TU
+    TV = m.TV
+    X0 = m.X0
+    Y0 = m.Y0
 
-    # hit height
+    # hit height: the root on the vertex's half of the sphere
     if CV == 0.0:
         Z[s + 1] = ZS
     else:
@@ -478,12 +508,10 @@ def surf1(m, s):
             Z[s + 1] = (-QB + c_sqrt(QB * QB - (4.0 * QA) * QC)) / (2.0 * QA)
         # a NaN curvature selects neither root: Z[s+1] keeps what it held
 
-    # transfer along the incoming line
+    transfer(m, s)
     Z1 = Z[s + 1]
-    X1 = X[s] - TU * (Z1 - Z[s])
-    Y1 = Y[s] - TV * (Z1 - Z[s])
-    X[s + 1] = X1
-    Y[s + 1] = Y1
+    X1 = X[s + 1]
+    Y1 = Y[s + 1]
 
     # normal: from the hit point towards the centre, over the signed radius
     m.NX = (DX - X1) * CV
@@ -493,11 +521,295 @@ def surf1(m, s):
     else:
         m.NZ = 1.0
 
+
+def surf1(m, s):
+    """Refracting sphere of curvature CV[s+1] (a plane when CV is 0), vertex at ZS[s]."""
+    sphere_hit(m, s)
     refract(m, s)
 
 
+def surf2(m, s):
+    """Spherical mirror on the same sphere as surf1, unfolded in its vertex plane."""
+    sphere_hit(m, s)
+    reflect(m, s)
+
+
+def surf3(m, s):
+    """Paraboloidal mirror opening towards -z, focus at ZS[s] - f; only |CV[s+1]| counts.
+
+    A backward ray (an angle at or beyond PI/2) meets the paraboloid at the
+    smaller root and comes in along the reversed direction, so that a source at
+    the focus sends its forward and its backward rays out parallel to the axis.
+    """
+    X = m.X
+    Y = m.Y
+    Z = m.Z
+    ZS = m.ZS[s]
+    CV = m.CV[s + 1]
+    DX = m.DX[s + 1]
+    DY = m.DY[s + 1]
+    f = c_fabs(div(0.5, CV))            # focal distance; infinite for a flat mirror
+    incoming_line(m, s)
+    TU = m.TU
+    TV = m.TV
+    X0 = m.X0
+    Y0 = m.Y0
+    forward = is_forward(m, s)
+
+    if CV == 0.0:
+        Z[s + 1] = ZS
+    else:
+        QA = TU * TU + TV * TV
+        QB = 2.0 * ((2.0 * f - X0 * TU) - Y0 * TV)
+        QC = (X0 * X0 + Y0 * Y0) - (4.0 * ZS) * f
+        m.QA = QA
+        m.QB = QB
+        m.QC = QC
+        if QA == 0.0:
+            # parallel to the axis: the equation is linear
+            Z[s + 1] = div(-QC, QB)
+        else:
+            D = QB * QB - (4.0 * QA) * QC
+            if forward:
+                Z[s + 1] = div(-QB + c_sqrt(D), 2.0 * QA)
+            else:
+                Z[s + 1] = div(-QB - c_sqrt(D), 2.0 * QA)
+
+    transfer(m, s)
+    X1 = X[s + 1]
+    Y1 = Y[s + 1]
+
+    # normal: the gradient of the paraboloid, normalised; (0, 0, 1) at the vertex
+    px = X1 - DX
+    py = Y1 - DY
+    L = c_sqrt(((4.0 * f) * f + px * px) + py * py)
+    m.NX = div(px, L)
+    m.NY = div(py, L)
+    if CV == 0.0:
+        m.NZ = 1.0
+    else:
+        m.NZ = div(2.0 * f, L)
+
+    # incoming direction, reversed for a backward ray
+    root = c_sqrt((1.0 + TU * TU) + TV * TV)
+    if forward:
+        EZ = 1.0 / root
+    else:
+        EZ = -1.0 / root
+    m.EZ = EZ
+    m.EX = -TU * EZ
+    m.EY = -TV * EZ
+
+    incidence_angle(m, s)
+    reflection_change(m, s)
+    outgoing_direction(m, s)
+    outgoing_angles(m, s)
+    unfold(m, s)
+
+
+def surf4(m, s):
+    """Refracting cylinder curved in y only: axis parallel to x, vertex line y = DY[s+1], z = ZS[s]."""
+    Y = m.Y
+    Z = m.Z
+    ZS = m.ZS[s]
+    CV = m.CV[s + 1]
+    DY = m.DY[s + 1]
+    incoming_line(m, s)             # DX[s+1] enters X0 only, which a cylinder never uses
+    TV = m.TV
+    Y0 = m.Y0
+
+    if CV == 0.0:
+        Z[s + 1] = ZS
+    else:
+        QA = 1.0 + TV * TV
+        QB = -2.0 * ((ZS + 1.0 / CV) + TV * Y0)
+        QC = (ZS * ZS + (2.0 * ZS) / CV) + Y0 * Y0
+        m.QA = QA
+        m.QB = QB
+        m.QC = QC
+        if CV > 0.0:
+            Z[s + 1] = (-QB - c_sqrt(QB * QB - (4.0 * QA) * QC)) / (2.0 * QA)
+        elif CV < 0.0:
+            Z[s + 1] = (-QB + c_sqrt(QB * QB - (4.0 * QA) * QC)) / (2.0 * QA)
+        # a NaN curvature selects neither root, as for the sphere
+
+    transfer(m, s)
+    Z1 = Z[s + 1]
+    Y1 = Y[s + 1]
+
+    m.NX = 0.0
+    m.NY = (DY - Y1) * CV
+    if CV != 0.0:
+        m.NZ = ((ZS - Z1) + 1.0 / CV) * CV
+    else:
+        m.NZ = 1.0
+
+    refract(m, s)
+
+
+def surf5(m, s):
+    """Cylindrical lens array: lenslets at y = PA[s+1]*k from the axis, chosen in the vertex plane.
+
+    The chosen centre stays in DY[s+1] after the step; every ray sets it afresh
+    before it is read, so the sheet's DY of such a surface never matters.
+    """
+    to_vertex_plane(m, s)
+    PA = m.PA[s + 1]
+    m.DY[s + 1] = PA * c_floor(div(m.Y[s + 1], PA) + 0.5)
+    surf4(m, s)
+
+
+def surf6(m, s):
+    """Circular stop of radius |PA[s+1]| about the axis in the vertex plane, then the refracting sphere.
+
+    The rim blocks; a lost ray is still refracted and carried on, only RAYOK records the loss.
+    """
+    to_vertex_plane(m, s)
+    x = c_fabs(m.X[s + 1])
+    y = c_fabs(m.Y[s + 1])
+    PA = m.PA[s + 1]
+    if not (PA * PA > x * x + y * y):
+        m.RAYOK = 0
+    surf1(m, s)
+
+
+def surf7(m, s):
+    """Two-dimensional lens array: spherical lenslets on a PA x PB grid anchored at the sheet's decentres.
+
+    The chosen lenslet is put into DX/DY for the one sphere step and the sheet's values are put back.
+    """
+    to_vertex_plane(m, s)
+    PA = m.PA[s + 1]
+    PB = m.PB[s + 1]
+    dx = m.DX[s + 1]
+    dy = m.DY[s + 1]
+    m.DX[s + 1] = dx + PA * c_floor(div(m.X[s + 1] - dx, PA) + 0.5)
+    m.DY[s + 1] = dy + PB * c_floor(div(m.Y[s + 1] - dy, PB) + 0.5)
+    surf1(m, s)
+    m.DX[s + 1] = dx
+    m.DY[s + 1] = dy
+
+
+def surf8(m, s):
+    """Ellipsoidal mirror with focal distances CV[s+1] and PA[s+1], vertex at ZS[s], opening towards -z.
+
+    A forward ray meets the cap at the vertex, a backward ray the far cap; a
+    backward ray is worked out in a frame turned half a turn about the mirror's
+    own axis.  A first focal distance of 0 describes no ellipsoid: the surface
+    is then the plane mirror of surf2 at z = ZS[s].
+    """
+    f1 = m.CV[s + 1]
+    if f1 == 0.0:
+        surf2(m, s)
+        return
+    X = m.X
+    Y = m.Y
+    Z = m.Z
+    ZS = m.ZS[s]
+    DX = m.DX[s + 1]
+    DY = m.DY[s + 1]
+    f2 = m.PA[s + 1]
+    a = (f1 + f2) / 2.0
+    b = c_sqrt(f1 * f2)
+    incoming_line(m, s)
+    TU = m.TU
+    TV = m.TV
+    X0 = m.X0
+    Y0 = m.Y0
+    forward = is_forward(m, s)
+
+    aa = a * a
+    bb = b * b
+    az = a - ZS
+    QA = div(1.0, aa) + div(TU * TU + TV * TV, bb)
+    QB = div(2.0 * az, aa) - div(2.0 * (X0 * TU + Y0 * TV), bb)
+    QC = (div(az * az, aa) + div(X0 * X0 + Y0 * Y0, bb)) - 1.0
+    m.QA = QA
+    m.QB = QB
+    m.QC = QC
+    Zs = Z[s]
+    if forward:
+        Z1 = div(-QB + c_sqrt(QB * QB - (4.0 * QA) * QC), 2.0 * QA)
+        Z[s + 1] = Z1
+        X[s + 1] = X[s] - TU * (Z1 - Zs)
+        Y[s + 1] = Y[s] - TV * (Z1 - Zs)
+    else:
+        Z1 = div(-QB - c_sqrt(QB * QB - (4.0 * QA) * QC), 2.0 * QA)
+        Z[s + 1] = Z1
+        # the far-cap hit point turned half a turn about the mirror's axis
+        X[s + 1] = 2.0 * DX - (X[s] - TU * (Z1 - Zs))
+        Y[s + 1] = 2.0 * DY - (Y[s] - TV * (Z1 - Zs))
+    X1 = X[s + 1]
+    Y1 = Y[s + 1]
+
+    # outward unit normal of the ellipsoid at the (turned) hit point
+    d = div(((-b) * b) * ((Z1 + a) - ZS), aa)
+    px = X1 - DX
+    py = Y1 - DY
+    g = c_sqrt((d * d + px * px) + py * py)
+    m.NX = div(px, g)
+    m.NY = div(py, g)
+    m.NZ = div(-d, g)
+
+    # incoming direction; a backward ray's is turned by the same half turn
+    if forward:
+        incoming_direction(m, s)
+    else:
+        EZ = -1.0 / c_sqrt((1.0 + TU * TU) + TV * TV)
+        m.EZ = EZ
+        m.EX = TU * EZ
+        m.EY = TV * EZ
+
+    incidence_angle(m, s)
+    reflection_change(m, s)
+    outgoing_direction(m, s)
+    if not forward and m.WLEN != 0.0:
+        m.FX = -m.FX
+        m.FY = -m.FY
+        m.FZ = -m.FZ
+    outgoing_angles(m, s)
+    unfold(m, s)
+
+
+def surf9(m, s):
+    """Spherical mirror tilted by PA[s+1] (x-z plane) and PB[s+1] (y-z plane) about its axis point.
+
+    The tilt moves the centre: sideways through DX/DY, which keep the new
+    values for good, and along z through ZS[s], which is shifted for the
+    sphere step only and put back bit for bit.  The outgoing angles are
+    measured from the folded axis, hence the 2*tilt correction before the
+    unfold about the axis point's plane.
+    """
+    CV = m.CV[s + 1]
+    PA = m.PA[s + 1]
+    PB = m.PB[s + 1]
+    z0 = m.ZS[s]
+    DX = div(-c_sin(PA), CV)
+    DY = div(-c_sin(PB), CV)
+    m.DX[s + 1] = DX
+    m.DY[s + 1] = DY
+    B = c_sqrt((div(1.0, CV * CV) - DX * DX) - DY * DY)
+    if CV < 0.0:
+        m.ZS[s] = m.ZS[s] + (div(-1.0, CV) - B)
+    else:
+        m.ZS[s] = m.ZS[s] - (div(1.0, CV) - B)
+
+    sphere_hit(m, s)
+    incoming_direction(m, s)
+    incidence_angle(m, s)
+    reflection_change(m, s)
+    outgoing_direction(m, s)
+    outgoing_angles(m, s)
+
+    m.ZS[s] = z0
+    m.U[s + 1] = m.U[s + 1] - 2.0 * PA
+    m.V[s + 1] = m.V[s + 1] - 2.0 * PB
+    unfold(m, s)
+
+
 # Surface models by type code; any code not listed traces as the refracting sphere.
-SURFACE_MODELS = {1: surf1}
+SURFACE_MODELS = {1: surf1, 2: surf2, 3: surf3, 4: surf4, 5: surf5,
+                  6: surf6, 7: surf7, 8: surf8, 9: surf9}
 
 
 def trace(m):
