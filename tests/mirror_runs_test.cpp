@@ -236,4 +236,22 @@ TEST(MirrorRuns, TiltedFoldMirrorMeasuresAnglesFromTheFoldedAxis) {
   EXPECT_GT(mean_u_cell(res.IUV), 1);
 }
 
+TEST(MirrorRuns, TheBundledReflectorExample) {
+  // A lamp ring of radius 0.5 within 0.5 of the focus of a reflector with
+  // f = 10: every ray is caught, and none leaves more than about
+  // 0.5/10 + 0.5/10 rad off the axis (10 angular cells).
+  TempDir dir;
+  varnock::Session session;
+  const varnock::RunResult r =
+      session.run(std::filesystem::path(VARNOCK_SOURCE_DIR) / "examples/reflector.txt", dir.path());
+  ASSERT_TRUE(r.ok()) << r.failure().describe();
+  EXPECT_TRUE(r.success().warnings.empty());
+  const varnock::Results& res = session.model().res;
+  EXPECT_NEAR(res.TRANS, res.TOTAL, 1e-12 * res.TOTAL);  // summed in another order
+  EXPECT_GT(res.TOTAL, 0);
+  EXPECT_EQ(weight_outside(res.IUV, 10), 0);
+  EXPECT_GT(weight_outside(res.IUV, 3), 0.05 * res.TOTAL);  // a beam, not a line
+  EXPECT_EQ(varnock_test::crlf_lines(varnock_test::read_file(dir / "OUT_M.txt")).size(), 132u);
+}
+
 }  // namespace
