@@ -10,6 +10,18 @@ void incoming_direction(TraceScratch& q) {
   q.EY = -q.TV * q.EZ;
 }
 
+void reversed_incoming_direction(TraceScratch& q) {
+  q.EZ = -1 / std::sqrt(1 + q.TU * q.TU + q.TV * q.TV);
+  q.EX = -q.TU * q.EZ;
+  q.EY = -q.TV * q.EZ;
+}
+
+void half_turned_incoming_direction(TraceScratch& q) {
+  q.EZ = -1 / std::sqrt(1 + q.TU * q.TU + q.TV * q.TV);
+  q.EX = q.TU * q.EZ;
+  q.EY = q.TV * q.EZ;
+}
+
 void incidence_angle(TraceScratch& q) {
   double cos_incidence = std::fabs(q.NX * q.EX + q.NY * q.EY + q.NZ * q.EZ);
   if (cos_incidence > 1) cos_incidence = 1;  // a not-a-number passes through
@@ -70,6 +82,20 @@ void outgoing_direction(TraceScratch& q) {
   }
 }
 
+void mirror_turn(TraceScratch& q) {
+  incidence_angle(q);
+  reflection_change(q);
+  outgoing_direction(q);
+}
+
+void reverse_outgoing_direction(TraceScratch& q) {
+  if (q.WLEN != 0) {  // true for a length that is not a number
+    q.FX = -q.FX;
+    q.FY = -q.FY;
+    q.FZ = -q.FZ;
+  }
+}
+
 void outgoing_angles(RayState& r, int s) {
   const TraceScratch& q = r.sc;
   r.U[s + 1] = -std::atan(q.FX / q.FZ);
@@ -95,9 +121,7 @@ void refract(RayState& r, int s) {
 void reflect(RayState& r, int s) {
   TraceScratch& q = r.sc;
   incoming_direction(q);
-  incidence_angle(q);
-  reflection_change(q);
-  outgoing_direction(q);
+  mirror_turn(q);
   outgoing_angles(r, s);
   unfold(r, s);
 }

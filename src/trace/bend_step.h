@@ -11,6 +11,10 @@
 //                refraction_change, outgoing_direction, outgoing_angles
 //   reflection:  incoming_direction, incidence_angle, reflection_change,
 //                outgoing_direction, outgoing_angles, unfold
+// (mirror_turn groups the middle three of the reflection). The mirrors that
+// tell backward rays from forward ones form their incoming direction with
+// reversed_incoming_direction or half_turned_incoming_direction instead, and
+// the ellipsoid turns F back with reverse_outgoing_direction after the turn.
 // Failures (a missed surface, total internal reflection, an index of 0) are
 // not tested: they give not-a-number angles, which the binning rejects.
 #pragma once
@@ -22,6 +26,17 @@ namespace varnock {
 // E = (-TU, -TV, 1) / sqrt(1 + TU^2 + TV^2): the incoming ray taken as
 // travelling towards +z.
 void incoming_direction(TraceScratch& q);
+
+// The backward ray of the paraboloid: E reversed, all three components
+// negated, so that E is the ray's true direction of travel towards -z:
+// EZ = -1 / sqrt(1 + TU^2 + TV^2), EX = -TU EZ, EY = -TV EZ.
+void reversed_incoming_direction(TraceScratch& q);
+
+// The backward ray of the ellipsoid: the direction of travel (TU, TV, -1)
+// turned half a turn about the axis, which leaves EX and EY as
+// incoming_direction gives them and negates only EZ:
+// EZ = -1 / sqrt(1 + TU^2 + TV^2), EX = TU EZ, EY = TV EZ.
+void half_turned_incoming_direction(TraceScratch& q);
 
 // ANGI = acos|N.E|, with |N.E| limited to 1 so that a ray within rounding of
 // the normal is not lost; SINI, COSI.
@@ -42,6 +57,15 @@ void reflection_change(TraceScratch& q);
 
 // F = E + DLEN W / WLEN, or F = E when W has length 0.
 void outgoing_direction(TraceScratch& q);
+
+// The reflection proper on the E and N already set: incidence_angle,
+// reflection_change, outgoing_direction.
+void mirror_turn(TraceScratch& q);
+
+// F = -F, unless W had length 0 (F = E then stays as it is). A length that
+// is not a number negates too. Only the stored F changes: the outgoing
+// angles depend on its ratios alone.
+void reverse_outgoing_direction(TraceScratch& q);
 
 // U[s+1] = -atan(FX / FZ), V[s+1] = -atan(FY / FZ).
 void outgoing_angles(RayState& r, int s);

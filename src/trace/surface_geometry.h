@@ -57,4 +57,14 @@ inline void vertex_side_root(RayState& r, int s, double CV) {
   }
 }
 
+// The direction class of the mirrors that tell backward rays from forward
+// ones (the paraboloid and the ellipsoid): a ray travels towards +z when both
+// angles are strictly below PI/2 in magnitude, with the run's PI. An angle
+// at or beyond PI/2, or one that is not a number, makes it a backward ray,
+// as the fan marks the rays of its cones beyond 90 degrees. Every other
+// model takes every ray as travelling towards +z.
+inline bool travels_forward(double PI, double U, double V) {
+  return PI / 2 > std::fabs(U) && PI / 2 > std::fabs(V);
+}
+
 }  // namespace varnock

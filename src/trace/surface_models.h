@@ -26,4 +26,19 @@ void surf6(const Optics& o, RayState& r, int s);
 // grid on the surface's decentres, which it restores after the step.
 void surf7(const Optics& o, RayState& r, int s);
 
+// Spherical mirror (a plane mirror when CV = 0).
+void surf2(const Optics& o, RayState& r, int s);
+
+// Paraboloidal mirror opening towards smaller z, focal distance |0.5/CV|;
+// backward rays meet its far side.
+void surf3(const Optics& o, RayState& r, int s);
+
+// Ellipsoidal mirror given by its focal distances CV (first) and PA
+// (second); a plane mirror when CV = 0.
+void surf8(const Optics& o, RayState& r, int s);
+
+// Spherical mirror tilted by PA (x-z plane) and PB (y-z plane) about the
+// point where it meets the axis. Overwrites the working DX[s+1], DY[s+1].
+void surf9(const Optics& o, RayState& r, int s);
+
 }  // namespace varnock

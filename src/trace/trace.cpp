@@ -7,19 +7,19 @@
 namespace varnock {
 namespace {
 
-// Type code -> surface model. Every code outside this table, and every code
-// whose model is not written yet, traces as the refracting sphere.
+// Type code -> surface model, all nine at a glance. Every code outside the
+// table (0, negative, 10 and above) traces as the refracting sphere.
 constexpr std::array<SurfaceModel, 10> SURFACE_MODELS = {
     surf1,  // 0: no such type; refracting sphere
     surf1,  // 1: refracting sphere
-    surf1,  // 2: spherical mirror (not yet modelled)
-    surf1,  // 3: paraboloidal mirror (not yet modelled)
+    surf2,  // 2: spherical mirror
+    surf3,  // 3: paraboloidal mirror
     surf4,  // 4: refracting cylinder
     surf5,  // 5: cylindrical lens array
     surf6,  // 6: circular aperture
     surf7,  // 7: two-dimensional lens array
-    surf1,  // 8: ellipsoidal mirror (not yet modelled)
-    surf1,  // 9: tilted spherical mirror (not yet modelled)
+    surf8,  // 8: ellipsoidal mirror
+    surf9,  // 9: tilted spherical mirror
 };
 
 }  // namespace

@@ -37,7 +37,7 @@ RESULT_FILES = ("OUT_MI.txt", "OUT_MR.txt", "OUT_M.txt")
 
 # Type codes the generator draws from; every surface model the reference
 # knows gets its codes added here.
-SURFACE_TYPES = (1, 1, 1, 1, 0, -3, 10, 4, 5, 6, 7)
+SURFACE_TYPES = (1, 1, 1, 1, 0, -3, 10, 2, 3, 4, 5, 6, 7, 8, 9)
 
 
 def sheet_text(cells):
