@@ -15,7 +15,7 @@
 namespace {
 
 using varnock_test::read_file;
-using varnock_test::SheetSpec;
+using varnock_test::TestSheet;
 using varnock_test::TempDir;
 using varnock_test::write_file;
 
@@ -48,7 +48,7 @@ int line_count(const std::string& s) { return static_cast<int>(std::count(s.begi
 
 TEST(Cli, RunWritesTheFilesBesideTheSheetAndSummarises) {
   TempDir dir;
-  write_file(dir / "lens.txt", SheetSpec{}.text());
+  write_file(dir / "lens.txt", TestSheet{}.text());
   const Outcome o = varnock("run " + quoted(dir / "lens.txt"));
   EXPECT_EQ(o.exit_code, 0) << o.err;
   EXPECT_EQ(o.err, "");
@@ -63,7 +63,7 @@ TEST(Cli, RunWritesTheFilesBesideTheSheetAndSummarises) {
 
 TEST(Cli, OutputFolderOptionAndQuiet) {
   TempDir dir, out;
-  write_file(dir / "lens.txt", SheetSpec{}.text());
+  write_file(dir / "lens.txt", TestSheet{}.text());
   const Outcome o = varnock("run -q " + quoted(dir / "lens.txt") + " -o " + quoted(out.path()));
   EXPECT_EQ(o.exit_code, 0) << o.err;
   EXPECT_EQ(o.out, "");
@@ -73,9 +73,9 @@ TEST(Cli, OutputFolderOptionAndQuiet) {
 
 TEST(Cli, SheetWarningsGoToStderrAndTheRunGoesOn) {
   TempDir dir;
-  SheetSpec spec;
-  spec.cells[{2, 6}] = "1.5mm";  // RSRC
-  write_file(dir / "lens.txt", spec.text());
+  TestSheet sheet;
+  sheet.cells[{2, 6}] = "1.5mm";  // RSRC
+  write_file(dir / "lens.txt", sheet.text());
   const Outcome o = varnock("run " + quoted(dir / "lens.txt"));
   EXPECT_EQ(o.exit_code, 0);
   EXPECT_NE(o.err.find("warning"), std::string::npos) << o.err;
@@ -99,7 +99,7 @@ TEST(Cli, BadSheetsExitWithTwoAndOneLine) {
   EXPECT_EQ(oversized.exit_code, 2);
   EXPECT_NE(oversized.err.find("16 MiB"), std::string::npos) << oversized.err;
 
-  SheetSpec huge;
+  TestSheet huge;
   huge.THMIN = 0.5;
   huge.THMAX = 1.5;
   huge.NTH = 5000;
@@ -132,7 +132,7 @@ TEST(Cli, PipesAndDevicesAreNotSheets) {
 
 TEST(Cli, UnwritableOutputExitsWithOne) {
   TempDir dir;
-  write_file(dir / "lens.txt", SheetSpec{}.text());
+  write_file(dir / "lens.txt", TestSheet{}.text());
   const Outcome missing_folder =
       varnock("run " + quoted(dir / "lens.txt") + " -o " + quoted(dir / "not-there"));
   EXPECT_EQ(missing_folder.exit_code, 1);

@@ -17,7 +17,7 @@ namespace {
 
 using varnock_test::crlf_lines;
 using varnock_test::read_file;
-using varnock_test::SheetSpec;
+using varnock_test::TestSheet;
 using varnock_test::SurfaceRow;
 using varnock_test::TempDir;
 using varnock_test::write_file;
@@ -50,7 +50,7 @@ int cell(double v, double pitch) {
   return (c >= 0 && c <= 40) ? static_cast<int>(c) : -1;
 }
 
-Expected no_surface_run(const SheetSpec& s) {
+Expected no_surface_run(const TestSheet& s) {
   Expected e;
   for (int j = 0; j <= s.NTH; ++j) {
     const double theta = s.THMIN + ((s.THMAX - s.THMIN) * j) / s.NTH;
@@ -102,7 +102,7 @@ std::string grid_text(const double g[41][41]) {
   return out;
 }
 
-std::string report_text(const SheetSpec& s, const Expected& e) {
+std::string report_text(const TestSheet& s, const Expected& e) {
   double trans = 0;
   for (int i = 0; i < 41; ++i) {
     for (int j = 0; j < 41; ++j) trans += e.grid_xy[i][j];
@@ -129,8 +129,8 @@ std::string listing_text(const Expected& e, double x0, double y0) {
 
 // A source ring with no surfaces; the last of the four cones is a backward
 // one, whose rays leave the angle window and count in the total only.
-SheetSpec no_surface_sheet() {
-  SheetSpec s;
+TestSheet no_surface_sheet() {
+  TestSheet s;
   s.THMIN = 0.05;
   s.THMAX = 1.8;
   s.NTH = 3;
@@ -147,23 +147,23 @@ SheetSpec no_surface_sheet() {
   return s;
 }
 
-varnock::RunResult run_sheet(varnock::Session& session, const TempDir& dir, const SheetSpec& spec) {
-  write_file(dir / "IN_FM.txt", spec.text());
+varnock::RunResult run_sheet(varnock::Session& session, const TempDir& dir, const TestSheet& sheet) {
+  write_file(dir / "IN_FM.txt", sheet.text());
   return session.run(dir / "IN_FM.txt", dir.path());
 }
 
 // ---------------------------------------------------------------------------
 
 TEST(EndToEnd, NoSurfacesBinsTheSourcePositionsAndFanAngles) {
-  const SheetSpec spec = no_surface_sheet();
-  const Expected expected = no_surface_run(spec);
+  const TestSheet sheet = no_surface_sheet();
+  const Expected expected = no_surface_run(sheet);
   ASSERT_GT(expected.total, 0);
 
   TempDir dir;
   varnock::Session session;
-  const varnock::RunResult r = run_sheet(session, dir, spec);
+  const varnock::RunResult r = run_sheet(session, dir, sheet);
   ASSERT_TRUE(r.ok()) << r.failure().describe();
-  EXPECT_EQ(read_file(dir / "OUT_M.txt"), report_text(spec, expected));
+  EXPECT_EQ(read_file(dir / "OUT_M.txt"), report_text(sheet, expected));
   EXPECT_EQ(read_file(dir / "OUT_MI.txt"), listing_text(expected, 0, 0));
   EXPECT_TRUE(std::filesystem::exists(dir / "OUT_MR.txt"));
   EXPECT_EQ(std::filesystem::file_size(dir / "OUT_MR.txt"), 0u);
@@ -176,28 +176,28 @@ TEST(EndToEnd, AxialScanMovesTheSystemFromMinusHalfTheWidthInSteps) {
   // Two identical rays (U = 0.1 in the x-z plane) from the source at
   // (1, 0) cross a plane between equal indices at z = ZS[0], landing at
   // x = 1 - tan(0.1) ZS[0]: each scan step shows up as its own x cell.
-  SheetSpec spec;
-  spec.THMIN = 0.1;
-  spec.THMAX = 0.1;
-  spec.NTH = 1;
-  spec.NPHI = 10;  // 10 sin 0.1 = 0.998: one azimuth per cone
-  spec.RSRC = 1;
-  spec.NRING = 1;
-  spec.DXY = 0.01;
-  spec.surfaces = {SurfaceRow{0, 10, 0, 0, 1, 0, 0, {1}}, SurfaceRow{0, 0, 0, 0, 1, 0, 0, {1}}};
+  TestSheet sheet;
+  sheet.THMIN = 0.1;
+  sheet.THMAX = 0.1;
+  sheet.NTH = 1;
+  sheet.NPHI = 10;  // 10 sin 0.1 = 0.998: one azimuth per cone
+  sheet.RSRC = 1;
+  sheet.NRING = 1;
+  sheet.DXY = 0.01;
+  sheet.surfaces = {SurfaceRow{0, 10, 0, 0, 1, 0, 0, {1}}, SurfaceRow{0, 0, 0, 0, 1, 0, 0, {1}}};
   const double weight = 2 * std::sin(0.1);
-  auto x_cell = [&](double zs) { return cell(1 - std::tan(0.1) * zs, spec.DXY); };
+  auto x_cell = [&](double zs) { return cell(1 - std::tan(0.1) * zs, sheet.DXY); };
 
   struct Case {
     int nscan;
     std::vector<double> vertex_positions;
   };
   for (const Case& c : {Case{1, {9}}, Case{4, {9, 9.5, 10, 10.5}}}) {
-    spec.NSCAN = c.nscan;
-    spec.WSCAN = 2;
+    sheet.NSCAN = c.nscan;
+    sheet.WSCAN = 2;
     TempDir dir;
     varnock::Session session;
-    ASSERT_TRUE(run_sheet(session, dir, spec).ok());
+    ASSERT_TRUE(run_sheet(session, dir, sheet).ok());
     const varnock::Results& res = session.model().res;
     double seen = 0;
     for (double zs : c.vertex_positions) {
@@ -210,28 +210,28 @@ TEST(EndToEnd, AxialScanMovesTheSystemFromMinusHalfTheWidthInSteps) {
 }
 
 TEST(EndToEnd, SecondRunListsTheSourcePointTheFirstEndedOn) {
-  const SheetSpec spec = no_surface_sheet();
-  const Expected expected = no_surface_run(spec);
+  const TestSheet sheet = no_surface_sheet();
+  const Expected expected = no_surface_run(sheet);
   TempDir dir;
   varnock::Session session;
-  ASSERT_TRUE(run_sheet(session, dir, spec).ok());
+  ASSERT_TRUE(run_sheet(session, dir, sheet).ok());
   const std::string first_report = read_file(dir / "OUT_M.txt");
-  ASSERT_TRUE(run_sheet(session, dir, spec).ok());
+  ASSERT_TRUE(run_sheet(session, dir, sheet).ok());
   // Last ring position of the last scan step: j = NRING - 1.
-  const double a = (6.28 * (spec.NRING - 1)) / spec.NRING;
+  const double a = (6.28 * (sheet.NRING - 1)) / sheet.NRING;
   EXPECT_EQ(read_file(dir / "OUT_MI.txt"),
-            listing_text(expected, spec.RSRC * std::cos(a), spec.RSRC * std::sin(a)));
+            listing_text(expected, sheet.RSRC * std::cos(a), sheet.RSRC * std::sin(a)));
   // The grids and totals start afresh.
   EXPECT_EQ(read_file(dir / "OUT_M.txt"), first_report);
 }
 
 TEST(EndToEnd, ReportHasItsFixedShape) {
-  SheetSpec spec = no_surface_sheet();
-  spec.SELI = 50;
-  spec.SELJ = -1;
+  TestSheet sheet = no_surface_sheet();
+  sheet.SELI = 50;
+  sheet.SELJ = -1;
   TempDir dir;
   varnock::Session session;
-  ASSERT_TRUE(run_sheet(session, dir, spec).ok());
+  ASSERT_TRUE(run_sheet(session, dir, sheet).ok());
   const std::vector<std::string> lines = crlf_lines(read_file(dir / "OUT_M.txt"));
   ASSERT_EQ(lines.size(), 132u);
   EXPECT_EQ(lines[0].substr(0, TOTAL_LABEL.size() + 2), TOTAL_LABEL + "\t\t");
@@ -261,13 +261,13 @@ TEST(EndToEnd, NothingTracedGivesZeroTotalsAndANanRatio) {
   };
   for (const Case& c : {Case{"NSCAN = 0", 0, 4, 1, false}, Case{"NRING = 0", 2, 0, 1, false},
                         Case{"NSCAN < 0", -3, 4, 1, false}, Case{"RSRC = 0", 2, 4, 0, true}}) {
-    SheetSpec spec = no_surface_sheet();
-    spec.NSCAN = c.nscan;
-    spec.NRING = c.nring;
-    spec.RSRC = c.rsrc;
+    TestSheet sheet = no_surface_sheet();
+    sheet.NSCAN = c.nscan;
+    sheet.NRING = c.nring;
+    sheet.RSRC = c.rsrc;
     TempDir dir;
     varnock::Session session;
-    const varnock::RunResult r = run_sheet(session, dir, spec);
+    const varnock::RunResult r = run_sheet(session, dir, sheet);
     ASSERT_TRUE(r.ok()) << c.what;
     const std::vector<std::string> lines = crlf_lines(read_file(dir / "OUT_M.txt"));
     ASSERT_EQ(lines.size(), 132u) << c.what;
@@ -281,11 +281,11 @@ TEST(EndToEnd, NothingTracedGivesZeroTotalsAndANanRatio) {
 }
 
 TEST(EndToEnd, RaysLandingOutsideTheWindowCountOnlyInTheTotal) {
-  SheetSpec spec = no_surface_sheet();
-  spec.RSRC = 100;  // every source position is far outside the x-y window
+  TestSheet sheet = no_surface_sheet();
+  sheet.RSRC = 100;  // every source position is far outside the x-y window
   TempDir dir;
   varnock::Session session;
-  const varnock::RunResult r = run_sheet(session, dir, spec);
+  const varnock::RunResult r = run_sheet(session, dir, sheet);
   ASSERT_TRUE(r.ok());
   const std::vector<std::string> lines = crlf_lines(read_file(dir / "OUT_M.txt"));
   EXPECT_GT(r.success().totals.total, 0);
@@ -294,22 +294,22 @@ TEST(EndToEnd, RaysLandingOutsideTheWindowCountOnlyInTheTotal) {
 }
 
 TEST(EndToEnd, TwoIdenticalIndexSetsDoubleEverySum) {
-  SheetSpec spec;
-  spec.THMAX = 0.3;
-  spec.NTH = 4;
-  spec.NPHI = 30;
-  spec.NRING = 3;
-  spec.NSCAN = 2;
-  spec.WSCAN = 1;
-  spec.surfaces = {SurfaceRow{0, 10, 0, 0, 1, 0, 0, {1, 1}},
+  TestSheet sheet;
+  sheet.THMAX = 0.3;
+  sheet.NTH = 4;
+  sheet.NPHI = 30;
+  sheet.NRING = 3;
+  sheet.NSCAN = 2;
+  sheet.WSCAN = 1;
+  sheet.surfaces = {SurfaceRow{0, 10, 0, 0, 1, 0, 0, {1, 1}},
                    SurfaceRow{0.02, 3, 0, 0, 1, 0, 0, {1.5, 1.5}},
                    SurfaceRow{-0.02, 5, 0, 0, 1, 0, 0, {1, 1}}};
-  spec.NSET = 1;
+  sheet.NSET = 1;
   TempDir one_dir, two_dir;
   varnock::Session one, two;
-  ASSERT_TRUE(run_sheet(one, one_dir, spec).ok());
-  spec.NSET = 2;
-  ASSERT_TRUE(run_sheet(two, two_dir, spec).ok());
+  ASSERT_TRUE(run_sheet(one, one_dir, sheet).ok());
+  sheet.NSET = 2;
+  ASSERT_TRUE(run_sheet(two, two_dir, sheet).ok());
 
   const varnock::Results& a = one.model().res;
   const varnock::Results& b = two.model().res;
@@ -384,14 +384,14 @@ TEST(RunFailures, OversizedSheetIsRefusedAndTheFolderLeftAlone) {
 }
 
 TEST(RunFailures, FanOverTheLimitIsRefusedBeforeAnythingIsWritten) {
-  SheetSpec spec = no_surface_sheet();
-  spec.THMIN = 0.5;
-  spec.THMAX = 1.5;
-  spec.NTH = 5000;
-  spec.NPHI = 4000;  // about 15 million rays
+  TestSheet sheet = no_surface_sheet();
+  sheet.THMIN = 0.5;
+  sheet.THMAX = 1.5;
+  sheet.NTH = 5000;
+  sheet.NPHI = 4000;  // about 15 million rays
   TempDir dir;
   varnock::Session session;
-  const varnock::RunResult r = run_sheet(session, dir, spec);
+  const varnock::RunResult r = run_sheet(session, dir, sheet);
   ASSERT_FALSE(r.ok());
   EXPECT_EQ(r.failure().kind, varnock::FailureKind::Sheet);
   EXPECT_EQ(r.failure().row, 6);

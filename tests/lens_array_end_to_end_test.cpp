@@ -24,7 +24,7 @@ namespace {
 using varnock::Grid;
 using varnock_test::crlf_lines;
 using varnock_test::read_file;
-using varnock_test::SheetSpec;
+using varnock_test::TestSheet;
 using varnock_test::SurfaceRow;
 using varnock_test::TempDir;
 using varnock_test::write_file;
@@ -34,8 +34,8 @@ constexpr double LENSLET_CV = 1 / 1.5;
 // Condenser: plano-convex with R = 20 in n = 1.5, so F = 40.
 constexpr double CONDENSER_CV = 0.05;
 
-SheetSpec collimated_beam_sheet() {
-  SheetSpec s;
+TestSheet collimated_beam_sheet() {
+  TestSheet s;
   s.THMIN = 0;
   s.THMAX = 0.2;
   s.NPHI = 1500;
@@ -60,8 +60,8 @@ SheetSpec collimated_beam_sheet() {
 // then a condenser of focal length F with the target in its back focal
 // plane. Each lenslet of the first array is imaged onto the target, all on
 // top of each other, filling a square of side pitch F / f = 13.3 mm.
-SheetSpec homogeniser_sheet() {
-  SheetSpec s = collimated_beam_sheet();
+TestSheet homogeniser_sheet() {
+  TestSheet s = collimated_beam_sheet();
   s.surfaces.pop_back();
   s.surfaces.push_back(SurfaceRow{LENSLET_CV, 4.5, 0, 0, 7, 1, 1, {1.5}});
   s.surfaces.push_back(SurfaceRow{-LENSLET_CV, 5, 0, 0, 7, 1, 1, {1}});
@@ -74,8 +74,8 @@ SheetSpec homogeniser_sheet() {
 
 // Lenticular sheet: the collimated beam through a plate with cylindrical
 // lenslets (pitch 1, R = 1.5, n = 1.5) on its front, then 30 mm of air.
-SheetSpec lenticular_sheet() {
-  SheetSpec s = collimated_beam_sheet();
+TestSheet lenticular_sheet() {
+  TestSheet s = collimated_beam_sheet();
   s.surfaces.pop_back();
   s.surfaces.push_back(SurfaceRow{LENSLET_CV, 2, 0, 0, 5, 1, 0, {1.5}});
   s.surfaces.push_back(SurfaceRow{0, 30, 0, 0, 1, 0, 0, {1}});
@@ -90,9 +90,9 @@ struct RunOutcome {
   varnock::SurfaceArray sheet_DY;
 };
 
-RunOutcome run(const SheetSpec& spec) {
+RunOutcome run(const TestSheet& sheet) {
   TempDir dir;
-  write_file(dir / "IN_FM.txt", spec.text());
+  write_file(dir / "IN_FM.txt", sheet.text());
   varnock::Session session;
   const varnock::RunResult r = session.run(dir / "IN_FM.txt", dir.path());
   EXPECT_TRUE(r.ok()) << (r.ok() ? "" : r.failure().describe());
@@ -186,9 +186,9 @@ TEST(Homogeniser, TheBundledExampleGivesAFlatField) {
 TEST(Homogeniser, SymmetricSystemGivesASymmetricField) {
   // One source point, at (0.3, 0): the system and the fan are symmetric
   // under y -> -y, and so are the grids.
-  SheetSpec spec = homogeniser_sheet();
-  spec.NRING = 1;
-  const RunOutcome r = run(spec);
+  TestSheet sheet = homogeniser_sheet();
+  sheet.NRING = 1;
+  const RunOutcome r = run(sheet);
   ASSERT_GT(r.res.TRANS, 0);
   EXPECT_LE(mirror_difference(r.res.IXY), 1e-9 * r.res.TOTAL);
   EXPECT_LE(mirror_difference(r.res.IUV), 1e-9 * r.res.TOTAL);
@@ -201,52 +201,52 @@ TEST(Homogeniser, SymmetricSystemGivesASymmetricField) {
 
 TEST(Homogeniser, ArraysAnchoredOnTheirDecentresMoveTheFieldNot) {
   // Decentring both arrays by whole pitches leaves the same arrays.
-  SheetSpec spec = homogeniser_sheet();
-  spec.NRING = 2;
-  spec.NPHI = 400;
-  spec.NTH = 20;
-  const RunOutcome plain = run(spec);
-  spec.surfaces[3].DX = 3;
-  spec.surfaces[3].DY = -2;
-  spec.surfaces[4].DX = -1;
-  spec.surfaces[4].DY = 5;
-  const RunOutcome moved = run(spec);
+  TestSheet sheet = homogeniser_sheet();
+  sheet.NRING = 2;
+  sheet.NPHI = 400;
+  sheet.NTH = 20;
+  const RunOutcome plain = run(sheet);
+  sheet.surfaces[3].DX = 3;
+  sheet.surfaces[3].DY = -2;
+  sheet.surfaces[4].DX = -1;
+  sheet.surfaces[4].DY = 5;
+  const RunOutcome moved = run(sheet);
   EXPECT_EQ(moved.report, plain.report);
   EXPECT_EQ(moved.DX[3], 3);
   EXPECT_EQ(moved.DY[4], 5);
 }
 
 TEST(ApertureEndToEnd, RadiusZeroStopsAllLightAndTheTotalStays) {
-  SheetSpec spec = homogeniser_sheet();
-  spec.NRING = 3;
-  spec.NPHI = 500;
-  spec.NTH = 25;
-  const RunOutcome open = run(spec);
+  TestSheet sheet = homogeniser_sheet();
+  sheet.NRING = 3;
+  sheet.NPHI = 500;
+  sheet.NTH = 25;
+  const RunOutcome open = run(sheet);
   ASSERT_GT(open.res.TRANS, 0);
 
   // The target plane becomes a stop of radius 0.
-  spec.surfaces.back().type = 6;
-  spec.surfaces.back().PA = 0;
-  const RunOutcome closed = run(spec);
+  sheet.surfaces.back().type = 6;
+  sheet.surfaces.back().PA = 0;
+  const RunOutcome closed = run(sheet);
   EXPECT_EQ(closed.res.TOTAL, open.res.TOTAL);
   EXPECT_EQ(closed.report[0], open.report[0]);
   EXPECT_EQ(closed.res.TRANS, 0);
   EXPECT_EQ(grid_sum(closed.res.IUV), 0);
 
   // A stop wider than the grid window changes nothing at all.
-  spec.surfaces.back().PA = 100;
-  EXPECT_EQ(run(spec).report, open.report);
+  sheet.surfaces.back().PA = 100;
+  EXPECT_EQ(run(sheet).report, open.report);
 }
 
 TEST(ApertureEndToEnd, StopCutsTheFieldAtItsRadius) {
-  SheetSpec spec = homogeniser_sheet();
-  spec.NRING = 3;
-  spec.NPHI = 500;
-  spec.NTH = 25;
-  const RunOutcome open = run(spec);
-  spec.surfaces.back().type = 6;
-  spec.surfaces.back().PA = 3.2;
-  const RunOutcome stopped = run(spec);
+  TestSheet sheet = homogeniser_sheet();
+  sheet.NRING = 3;
+  sheet.NPHI = 500;
+  sheet.NTH = 25;
+  const RunOutcome open = run(sheet);
+  sheet.surfaces.back().type = 6;
+  sheet.surfaces.back().PA = 3.2;
+  const RunOutcome stopped = run(sheet);
   // Cells wholly inside the circle keep their weight, cells wholly outside
   // lose it; the plane behind the stop bends nothing.
   const double half_diagonal = std::sqrt(0.5);
@@ -269,9 +269,9 @@ TEST(ApertureEndToEnd, StopCutsTheFieldAtItsRadius) {
 }
 
 TEST(LenticularSheet, SpreadsTheBeamInYOnly) {
-  SheetSpec spec = lenticular_sheet();
-  spec.NRING = 1;  // one source point at (0.3, 0): symmetric in y
-  const RunOutcome r = run(spec);
+  TestSheet sheet = lenticular_sheet();
+  sheet.NRING = 1;  // one source point at (0.3, 0): symmetric in y
+  const RunOutcome r = run(sheet);
   ASSERT_GT(r.res.TOTAL, 0);
   // Every ray lands inside both windows (the two sums add in different orders).
   EXPECT_NEAR(r.res.TRANS, r.res.TOTAL, 1e-12 * r.res.TOTAL);
@@ -303,21 +303,21 @@ TEST(LenticularSheet, SpreadsTheBeamInYOnly) {
 }
 
 TEST(LenticularSheet, TheSheetDecentreIsIgnoredAndAZeroPitchLosesEverything) {
-  SheetSpec spec = lenticular_sheet();
-  spec.NRING = 2;
-  spec.NPHI = 400;
-  spec.NTH = 20;
-  const RunOutcome plain = run(spec);
+  TestSheet sheet = lenticular_sheet();
+  sheet.NRING = 2;
+  sheet.NPHI = 400;
+  sheet.NTH = 20;
+  const RunOutcome plain = run(sheet);
   ASSERT_GT(plain.res.TRANS, 0);
 
-  spec.surfaces[3].DY = 0.37;
-  spec.surfaces[3].DX = -2;
-  const RunOutcome decentred = run(spec);
+  sheet.surfaces[3].DY = 0.37;
+  sheet.surfaces[3].DX = -2;
+  const RunOutcome decentred = run(sheet);
   EXPECT_EQ(decentred.report, plain.report);
   EXPECT_EQ(decentred.sheet_DY[3], 0.37);
 
-  spec.surfaces[3].PA = 0;
-  const RunOutcome zero = run(spec);
+  sheet.surfaces[3].PA = 0;
+  const RunOutcome zero = run(sheet);
   EXPECT_EQ(zero.res.TOTAL, plain.res.TOTAL);
   EXPECT_EQ(zero.res.TRANS, 0);
   EXPECT_TRUE(std::isnan(zero.DY[3]));

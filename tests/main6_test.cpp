@@ -18,7 +18,7 @@ namespace {
 
 using varnock_test::crlf_lines;
 using varnock_test::read_file;
-using varnock_test::SheetSpec;
+using varnock_test::TestSheet;
 using varnock_test::SurfaceRow;
 using varnock_test::TempDir;
 using varnock_test::write_file;
@@ -40,8 +40,8 @@ class DropIn : public ::testing::Test {
     if (handle_ != nullptr) dlclose(handle_);
   }
 
-  SheetSpec lens_sheet() const {
-    SheetSpec s;
+  TestSheet lens_sheet() const {
+    TestSheet s;
     s.THMAX = 0.25;
     s.NTH = 4;
     s.NPHI = 48;
@@ -100,7 +100,7 @@ TEST_F(DropIn, MissingSheetLeavesAnEmptyReportAndDoesNotCrash) {
 }
 
 TEST_F(DropIn, RefusedSheetLeavesAnEmptyReport) {
-  SheetSpec s = lens_sheet();
+  TestSheet s = lens_sheet();
   s.THMIN = 0.5;
   s.THMAX = 1.5;
   s.NTH = 100000;

@@ -14,7 +14,7 @@
 
 namespace {
 
-using varnock_test::SheetSpec;
+using varnock_test::TestSheet;
 using varnock_test::SurfaceRow;
 using varnock_test::TempDir;
 using varnock_test::write_file;
@@ -24,7 +24,7 @@ constexpr double PI_15 = 3.14159265358979;
 // The total weight of a run, from the sheet alone: every fan direction from
 // every source position, counted when its weight (the cosine between the
 // direction and the way from the source point to the axis) is not negative.
-double weight_total(const SheetSpec& s) {
+double weight_total(const TestSheet& s) {
   double total = 0;
   for (int k = 0; k < s.NSCAN; ++k) {
     for (int p = 0; p < s.NRING; ++p) {
@@ -90,8 +90,8 @@ struct SheetRun {
   const varnock::Results& res() const { return session.model().res; }
 };
 
-void run(SheetRun& r, const SheetSpec& spec) {
-  write_file(r.dir / "IN_FM.txt", spec.text());
+void run(SheetRun& r, const TestSheet& sheet) {
+  write_file(r.dir / "IN_FM.txt", sheet.text());
   const varnock::RunResult result = r.session.run(r.dir / "IN_FM.txt", r.dir.path());
   ASSERT_TRUE(result.ok()) << result.failure().describe();
   EXPECT_TRUE(result.success().warnings.empty());
@@ -100,8 +100,8 @@ void run(SheetRun& r, const SheetSpec& spec) {
 
 // One source point at (RSRC, 0): the system is then symmetric about the x-z
 // plane whenever its surfaces are.
-SheetSpec one_point_source(double rsrc) {
-  SheetSpec s;
+TestSheet one_point_source(double rsrc) {
+  TestSheet s;
   s.RSRC = rsrc;
   s.NRING = 1;
   s.NSCAN = 1;
@@ -113,19 +113,19 @@ TEST(MirrorRuns, ParabolicReflectorCollimatesASourceAtItsFocus) {
   // CV = 0.05: f = 10 and the vertex 10 beyond the source plane, so the
   // source sits at the focus. The fan runs to 149 degrees: its cones beyond
   // 90 degrees are backward rays, caught by the far part of the bowl.
-  SheetSpec spec = one_point_source(0.01);
-  spec.THMIN = 0.1;
-  spec.THMAX = 2.6;
-  spec.NTH = 10;
-  spec.NPHI = 36;
-  spec.DXY = 4;  // window +-82: the widest hit, at 149 degrees, is 2f tan 74.5 = 72
-  spec.DUV = 0.01;
-  spec.surfaces = {SurfaceRow{0, 10, 0, 0, 1, 0, 0, {1}}, SurfaceRow{0.05, 20, 0, 0, 3, 0, 0, {1}},
+  TestSheet sheet = one_point_source(0.01);
+  sheet.THMIN = 0.1;
+  sheet.THMAX = 2.6;
+  sheet.NTH = 10;
+  sheet.NPHI = 36;
+  sheet.DXY = 4;  // window +-82: the widest hit, at 149 degrees, is 2f tan 74.5 = 72
+  sheet.DUV = 0.01;
+  sheet.surfaces = {SurfaceRow{0, 10, 0, 0, 1, 0, 0, {1}}, SurfaceRow{0.05, 20, 0, 0, 3, 0, 0, {1}},
                    SurfaceRow{0, 0, 0, 0, 1, 0, 0, {1}}};
   SheetRun r;
-  run(r, spec);
+  run(r, sheet);
   const varnock::Results& res = r.res();
-  const double total = weight_total(spec);
+  const double total = weight_total(sheet);
   ASSERT_GT(total, 0);
   EXPECT_NEAR(res.TOTAL, total, 1e-12 * total);
   // Every ray is caught and leaves parallel to the axis: a source 0.01 off
@@ -144,19 +144,19 @@ TEST(MirrorRuns, EllipsoidalReflectorImagesTheFirstFocusOnTheSecond) {
   // f1 = 5, f2 = 45: the vertex 5 beyond the source plane puts the source at
   // the first focus, and the screen 45 beyond the vertex is the second focus
   // in the unfolded system. Forward and backward rays alike end there.
-  SheetSpec spec = one_point_source(0.005);
-  spec.THMIN = 0.1;
-  spec.THMAX = 2.9;
-  spec.NTH = 14;
-  spec.NPHI = 40;
-  spec.DXY = 0.5;
-  spec.DUV = 0.2;  // window +-4.1 rad: every direction fits
-  spec.surfaces = {SurfaceRow{0, 5, 0, 0, 1, 0, 0, {1}}, SurfaceRow{5, 45, 0, 0, 8, 45, 0, {1}},
+  TestSheet sheet = one_point_source(0.005);
+  sheet.THMIN = 0.1;
+  sheet.THMAX = 2.9;
+  sheet.NTH = 14;
+  sheet.NPHI = 40;
+  sheet.DXY = 0.5;
+  sheet.DUV = 0.2;  // window +-4.1 rad: every direction fits
+  sheet.surfaces = {SurfaceRow{0, 5, 0, 0, 1, 0, 0, {1}}, SurfaceRow{5, 45, 0, 0, 8, 45, 0, {1}},
                    SurfaceRow{0, 0, 0, 0, 1, 0, 0, {1}}};
   SheetRun r;
-  run(r, spec);
+  run(r, sheet);
   const varnock::Results& res = r.res();
-  const double total = weight_total(spec);
+  const double total = weight_total(sheet);
   ASSERT_GT(total, 0);
   EXPECT_NEAR(res.TOTAL, total, 1e-12 * total);
   // The image of a point 0.005 off the focus is at most 9 times as far off
@@ -175,20 +175,20 @@ TEST(MirrorRuns, ConcaveSphericalMirrorImagesItsCentreOnItself) {
   // CV = -0.01 with the vertex 100 beyond the source plane: the centre of
   // curvature is the source plane's origin. Each ray returns along itself,
   // and the unfold puts the returning light's image at 2 ZS = 200.
-  SheetSpec spec = one_point_source(0.01);
-  spec.THMIN = 0.05;
-  spec.THMAX = 0.5;
-  spec.NTH = 9;
-  spec.NPHI = 60;
-  spec.DXY = 0.5;
-  spec.DUV = 0.05;
-  spec.surfaces = {SurfaceRow{0, 100, 0, 0, 1, 0, 0, {1}},
+  TestSheet sheet = one_point_source(0.01);
+  sheet.THMIN = 0.05;
+  sheet.THMAX = 0.5;
+  sheet.NTH = 9;
+  sheet.NPHI = 60;
+  sheet.DXY = 0.5;
+  sheet.DUV = 0.05;
+  sheet.surfaces = {SurfaceRow{0, 100, 0, 0, 1, 0, 0, {1}},
                    SurfaceRow{-0.01, 100, 0, 0, 2, 0, 0, {1}},
                    SurfaceRow{0, 0, 0, 0, 1, 0, 0, {1}}};
   SheetRun r;
-  run(r, spec);
+  run(r, sheet);
   const varnock::Results& res = r.res();
-  const double total = weight_total(spec);
+  const double total = weight_total(sheet);
   EXPECT_NEAR(res.TOTAL, total, 1e-12 * total);
   EXPECT_NEAR(res.IXY[20][20], total, 1e-12 * total);
   // Each ray leaves with the negated angles it came in with.
@@ -197,22 +197,22 @@ TEST(MirrorRuns, ConcaveSphericalMirrorImagesItsCentreOnItself) {
 }
 
 // A fold mirror: nearly flat (R = 10000), tilted 0.2 rad in the x-z plane.
-SheetSpec fold_mirror_sheet(int type, double cv, double pa) {
-  SheetSpec spec = one_point_source(1);
-  spec.THMIN = 0.005;
-  spec.THMAX = 0.04;
-  spec.NTH = 7;
-  spec.NPHI = 400;
-  spec.DXY = 0.5;
-  spec.DUV = 0.01;
-  spec.surfaces = {SurfaceRow{0, 50, 0, 0, 1, 0, 0, {1}},
+TestSheet fold_mirror_sheet(int type, double cv, double pa) {
+  TestSheet sheet = one_point_source(1);
+  sheet.THMIN = 0.005;
+  sheet.THMAX = 0.04;
+  sheet.NTH = 7;
+  sheet.NPHI = 400;
+  sheet.DXY = 0.5;
+  sheet.DUV = 0.01;
+  sheet.surfaces = {SurfaceRow{0, 50, 0, 0, 1, 0, 0, {1}},
                    SurfaceRow{cv, 30, 7, -3, type, pa, 0, {1}},
                    SurfaceRow{0, 0, 0, 0, 1, 0, 0, {1}}};
-  return spec;
+  return sheet;
 }
 
 TEST(MirrorRuns, TiltedFoldMirrorMeasuresAnglesFromTheFoldedAxis) {
-  const SheetSpec tilted = fold_mirror_sheet(9, -1e-4, 0.2);
+  const TestSheet tilted = fold_mirror_sheet(9, -1e-4, 0.2);
   SheetRun fold;
   run(fold, tilted);
   const varnock::Results& res = fold.res();

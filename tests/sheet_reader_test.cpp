@@ -11,7 +11,7 @@
 namespace varnock {
 namespace {
 
-using varnock_test::SheetSpec;
+using varnock_test::TestSheet;
 using varnock_test::SurfaceRow;
 
 SystemState read(const std::string& text, std::vector<std::string>* warnings = nullptr) {
@@ -55,23 +55,23 @@ TEST(SheetCells, NamesCellsAsASpreadsheetDoes) {
 }
 
 TEST(ReadSheet, ReadsEveryParameterFromItsCell) {
-  SheetSpec spec;
-  spec.THMIN = 0.1;
-  spec.THMAX = 1.25;
-  spec.NPHI = 36;
-  spec.NTH = 7;
-  spec.RSRC = 2.5;
-  spec.WSCAN = 4;
-  spec.NRING = 9;
-  spec.NSCAN = 3;
-  spec.DXY = 0.25;
-  spec.DUV = 0.02;
-  spec.SELI = 19;
-  spec.SELJ = 21;
-  spec.NSET = 2;
-  spec.surfaces = {SurfaceRow{0, 10, 0, 0, 1, 0, 0, {1, 1.1}},
+  TestSheet sheet;
+  sheet.THMIN = 0.1;
+  sheet.THMAX = 1.25;
+  sheet.NPHI = 36;
+  sheet.NTH = 7;
+  sheet.RSRC = 2.5;
+  sheet.WSCAN = 4;
+  sheet.NRING = 9;
+  sheet.NSCAN = 3;
+  sheet.DXY = 0.25;
+  sheet.DUV = 0.02;
+  sheet.SELI = 19;
+  sheet.SELJ = 21;
+  sheet.NSET = 2;
+  sheet.surfaces = {SurfaceRow{0, 10, 0, 0, 1, 0, 0, {1, 1.1}},
                    SurfaceRow{0.05, 3, 0.5, -0.5, 7, 2, 3, {1.5, 1.6}}};
-  const SystemState sys = read(spec.text());
+  const SystemState sys = read(sheet.text());
   const RunParams& p = sys.params;
   EXPECT_EQ(p.THMIN, 0.1);
   EXPECT_EQ(p.THMAX, 1.25);
@@ -102,11 +102,11 @@ TEST(ReadSheet, ReadsEveryParameterFromItsCell) {
 }
 
 TEST(ReadSheet, LineFeedOnlyReadsTheSameAsCrLf) {
-  SheetSpec spec;
-  spec.surfaces.push_back(SurfaceRow{0.1, 2, 0, 0, 1, 0, 0, {1.5}});
-  const SystemState crlf = read(spec.text());
-  spec.crlf = false;
-  const SystemState lf = read(spec.text());
+  TestSheet sheet;
+  sheet.surfaces.push_back(SurfaceRow{0.1, 2, 0, 0, 1, 0, 0, {1.5}});
+  const SystemState crlf = read(sheet.text());
+  sheet.crlf = false;
+  const SystemState lf = read(sheet.text());
   EXPECT_EQ(crlf.params.NSURF, lf.params.NSURF);
   EXPECT_EQ(crlf.surf.CV[1], lf.surf.CV[1]);
   EXPECT_EQ(crlf.surf.RN[1][1], lf.surf.RN[1][1]);
@@ -114,14 +114,14 @@ TEST(ReadSheet, LineFeedOnlyReadsTheSameAsCrLf) {
 }
 
 TEST(ReadSheet, ConvertsCellTextAsAtofAndAtoiWithAWarning) {
-  SheetSpec spec;
-  spec.cells[{2, 2}] = "1.5e-3";  // THMIN
-  spec.cells[{2, 3}] = "abc";     // THMAX
-  spec.cells[{2, 6}] = "";        // RSRC
-  spec.cells[{2, 5}] = "12.7";    // NTH
-  spec.cells[{2, 4}] = "3000000000";  // NPHI
+  TestSheet sheet;
+  sheet.cells[{2, 2}] = "1.5e-3";  // THMIN
+  sheet.cells[{2, 3}] = "abc";     // THMAX
+  sheet.cells[{2, 6}] = "";        // RSRC
+  sheet.cells[{2, 5}] = "12.7";    // NTH
+  sheet.cells[{2, 4}] = "3000000000";  // NPHI
   std::vector<std::string> warnings;
-  const SystemState sys = read(spec.text(), &warnings);
+  const SystemState sys = read(sheet.text(), &warnings);
   EXPECT_EQ(sys.params.THMIN, 0.0015);
   EXPECT_EQ(sys.params.THMAX, 0.0);
   EXPECT_EQ(sys.params.RSRC, 0.0);
@@ -136,36 +136,36 @@ TEST(ReadSheet, ConvertsCellTextAsAtofAndAtoiWithAWarning) {
 }
 
 TEST(ReadSheet, CapsTheSurfaceCountAt100AndReadsRows19To119) {
-  SheetSpec spec;
-  spec.cells[{1, 14}] = "150";
-  spec.cells[{1, 119}] = "0.125";  // CV of surface 100
-  spec.cells[{1, 120}] = "9";      // beyond the grid
+  TestSheet sheet;
+  sheet.cells[{1, 14}] = "150";
+  sheet.cells[{1, 119}] = "0.125";  // CV of surface 100
+  sheet.cells[{1, 120}] = "9";      // beyond the grid
   std::vector<std::string> warnings;
-  const SystemState sys = read(spec.text(), &warnings);
+  const SystemState sys = read(sheet.text(), &warnings);
   EXPECT_EQ(sys.params.NSURF, 100);
   EXPECT_EQ(sys.surf.CV[100], 0.125);
-  EXPECT_EQ(SheetCells::parse(spec.text()).at(1, 120), "");
+  EXPECT_EQ(SheetCells::parse(sheet.text()).at(1, 120), "");
   ASSERT_EQ(warnings.size(), 1u);
   EXPECT_NE(warnings[0].find("B15 (NSURF)"), std::string::npos) << warnings[0];
 }
 
 TEST(ReadSheet, CapsTheIndexSetsAt20AndKeepsTheSurfaceCount) {
-  SheetSpec spec;
-  spec.surfaces.push_back(SurfaceRow{0, 1, 0, 0, 1, 0, 0, {}});
-  spec.cells[{1, 15}] = "25";
-  spec.cells[{27, 20}] = "1.7";  // set 20 of surface 1
-  spec.cells[{28, 20}] = "9.9";  // set 21: not read
-  const SystemState sys = read(spec.text());
+  TestSheet sheet;
+  sheet.surfaces.push_back(SurfaceRow{0, 1, 0, 0, 1, 0, 0, {}});
+  sheet.cells[{1, 15}] = "25";
+  sheet.cells[{27, 20}] = "1.7";  // set 20 of surface 1
+  sheet.cells[{28, 20}] = "9.9";  // set 21: not read
+  const SystemState sys = read(sheet.text());
   EXPECT_EQ(sys.params.NSET, 20);
   EXPECT_EQ(sys.params.NSURF, 1);
   EXPECT_EQ(sys.surf.RN[20][1], 1.7);
 }
 
 TEST(ReadSheet, ZeroSurfacesReadOnlyTheSourceRow) {
-  SheetSpec spec;
-  spec.surfaces = {SurfaceRow{0, 7, 0, 0, 1, 0, 0, {1}}};
-  spec.cells[{2, 20}] = "99";  // TH of a surface 1 that is not counted
-  SystemState sys = read(spec.text());
+  TestSheet sheet;
+  sheet.surfaces = {SurfaceRow{0, 7, 0, 0, 1, 0, 0, {1}}};
+  sheet.cells[{2, 20}] = "99";  // TH of a surface 1 that is not counted
+  SystemState sys = read(sheet.text());
   EXPECT_EQ(sys.params.NSURF, 0);
   EXPECT_EQ(sys.surf.TH[0], 7);
   EXPECT_EQ(sys.surf.TH[1], 0);
@@ -175,10 +175,10 @@ TEST(ReadSheet, LeavesEntriesBeyondTheCountsAsTheyWere) {
   SystemState sys;
   sys.surf.CV[5] = 0.5;
   sys.surf.RN[3][1] = 1.9;
-  SheetSpec spec;
-  spec.surfaces.push_back(SurfaceRow{0, 1, 0, 0, 1, 0, 0, {1.5}});
+  TestSheet sheet;
+  sheet.surfaces.push_back(SurfaceRow{0, 1, 0, 0, 1, 0, 0, {1.5}});
   std::vector<std::string> warnings;
-  read_sheet(SheetCells::parse(spec.text()), sys, warnings);
+  read_sheet(SheetCells::parse(sheet.text()), sys, warnings);
   EXPECT_EQ(sys.surf.CV[5], 0.5);
   EXPECT_EQ(sys.surf.RN[3][1], 1.9);
 }
@@ -186,10 +186,10 @@ TEST(ReadSheet, LeavesEntriesBeyondTheCountsAsTheyWere) {
 TEST(ReadSheet, NegativeSurfaceCountReadsNoRowAndTracesNone) {
   SystemState sys;
   sys.surf.TH[0] = 42;
-  SheetSpec spec;
-  spec.cells[{1, 14}] = "-5";
+  TestSheet sheet;
+  sheet.cells[{1, 14}] = "-5";
   std::vector<std::string> warnings;
-  read_sheet(SheetCells::parse(spec.text()), sys, warnings);
+  read_sheet(SheetCells::parse(sheet.text()), sys, warnings);
   EXPECT_EQ(sys.params.NSURF, 0);
   EXPECT_EQ(sys.surf.TH[0], 42);  // row 19 was not read
   ASSERT_EQ(warnings.size(), 1u);

@@ -17,7 +17,7 @@ std::string exact(double v) {
   return buffer;
 }
 
-std::string SheetSpec::text() const {
+std::string TestSheet::text() const {
   std::map<std::pair<int, int>, std::string> grid;
   auto put = [&](int c, int r, std::string v) { grid[{c, r}] = std::move(v); };
   auto param = [&](int r, const char* label, std::string v) {

@@ -17,7 +17,7 @@ struct SurfaceRow {
   std::vector<double> RN;  // index sets 1..n
 };
 
-struct SheetSpec {
+struct TestSheet {
   double THMIN = 0, THMAX = 0.3;
   int NPHI = 24, NTH = 3;
   double RSRC = 1, WSCAN = 0;
