@@ -7,6 +7,7 @@
 #include <limits>
 #include <random>
 
+#include "support/surface_step.h"
 #include "trace/bend_step.h"
 #include "trace/surface_models.h"
 #include "trace/trace.h"
@@ -14,35 +15,11 @@
 namespace varnock {
 namespace {
 
-// One surface step s = 0 onto surface 1 with the vertex at ZS[0].
-struct Step {
-  SurfaceTable table;
-  RayState ray;
-  Optics optics{table, 1, RUN_PI};
-
-  Step(double cv, double zs, double n_before, double n_after) {
-    table.CV[1] = cv;
-    ray.ZS[0] = zs;
-    ray.RN0[0] = n_before;
-    ray.RN0[1] = n_after;
-  }
-  Step& from(double x, double y, double z, double u, double v) {
-    ray.X[0] = x;
-    ray.Y[0] = y;
-    ray.Z[0] = z;
-    ray.U[0] = u;
-    ray.V[0] = v;
-    return *this;
-  }
-  RayState& run() {
-    surf1(optics, ray, 0);
-    return ray;
-  }
-};
+using Step = varnock_test::SurfaceStep;
 
 TEST(RefractingSphere, PlaneObeysSnell) {
   Step step(0, 5, 1, 1.5);
-  const RayState& r = step.from(0, 0, 0, 0.3, 0).run();
+  const RayState& r = step.from(0, 0, 0, 0.3, 0).run(surf1);
   EXPECT_EQ(r.Z[1], 5);
   EXPECT_NEAR(r.U[1], 0.198311, 5e-7);
   EXPECT_NEAR(std::sin(0.3), 1.5 * std::sin(r.U[1]), 1e-15);
@@ -52,13 +29,13 @@ TEST(RefractingSphere, PlaneObeysSnell) {
   Step moved(0, 5, 1, 1.5);
   moved.ray.DX[1] = 3;
   moved.ray.DY[1] = -2;
-  EXPECT_EQ(moved.from(0, 0, 0, 0.3, 0).run().U[1], r.U[1]);
+  EXPECT_EQ(moved.from(0, 0, 0, 0.3, 0).run(surf1).U[1], r.U[1]);
 }
 
 TEST(RefractingSphere, AxialRayMeetsTheVertexAndGoesStraightOn) {
   for (double cv : {0.5, -0.5}) {
     Step step(cv, 0, 1, 1.5);
-    const RayState& r = step.from(0, 0, 0, 0, 0).run();
+    const RayState& r = step.from(0, 0, 0, 0, 0).run(surf1);
     EXPECT_EQ(r.Z[1], 0) << cv;
     EXPECT_EQ(step.ray.sc.NZ, 1) << cv;
     EXPECT_EQ(r.U[1], 0) << cv;
@@ -69,7 +46,7 @@ TEST(RefractingSphere, AxialRayMeetsTheVertexAndGoesStraightOn) {
 TEST(RefractingSphere, ParallelRayAtHeightTwo) {
   // U' = asin(h CV) - asin(h CV / n), hit at ZS + R - sqrt(R^2 - h^2).
   Step convex(0.1, 5, 1, 1.5);
-  const RayState& a = convex.from(2, 0, 0, 0, 0).run();
+  const RayState& a = convex.from(2, 0, 0, 0, 0).run(surf1);
   EXPECT_NEAR(a.Z[1], 5.202041, 5e-7);
   EXPECT_NEAR(a.Z[1], 15 - std::sqrt(96.0), 1e-12);
   EXPECT_NEAR(a.U[1], 0.0676263, 5e-8);
@@ -78,25 +55,25 @@ TEST(RefractingSphere, ParallelRayAtHeightTwo) {
   EXPECT_EQ(a.V[1], 0);
 
   Step concave(-0.1, 5, 1, 1.5);
-  const RayState& b = concave.from(2, 0, 0, 0, 0).run();
+  const RayState& b = concave.from(2, 0, 0, 0, 0).run(surf1);
   EXPECT_NEAR(b.Z[1], 4.797959, 5e-7);
   EXPECT_NEAR(b.U[1], -0.0676263, 5e-8);
 }
 
 TEST(RefractingSphere, DecentredSphereActsAboutItsOwnAxis) {
   Step centred(0.1, 5, 1, 1.5);
-  const double u = centred.from(2, 0, 0, 0, 0).run().U[1];
+  const double u = centred.from(2, 0, 0, 0, 0).run(surf1).U[1];
   Step moved(0.1, 5, 1, 1.5);
   moved.ray.DX[1] = 3;
   moved.ray.DY[1] = -1;
-  const RayState& r = moved.from(5, -1, 0, 0, 0).run();
+  const RayState& r = moved.from(5, -1, 0, 0, 0).run(surf1);
   EXPECT_NEAR(r.U[1], u, 1e-15);
   EXPECT_NEAR(r.V[1], 0, 1e-15);
 }
 
 TEST(RefractingSphere, RayMissingTheSphereIsNotANumber) {
   Step step(0.5, 5, 1, 1.5);
-  const RayState& r = step.from(3, 0, 0, 0, 0).run();
+  const RayState& r = step.from(3, 0, 0, 0, 0).run(surf1);
   EXPECT_TRUE(std::isnan(r.X[1]));
   EXPECT_TRUE(std::isnan(r.Z[1]));
   EXPECT_TRUE(std::isnan(r.U[1]));
@@ -105,19 +82,19 @@ TEST(RefractingSphere, RayMissingTheSphereIsNotANumber) {
 
 TEST(RefractingSphere, TotalInternalReflectionLosesTheAnglesButNotTheHitPoint) {
   Step beyond(0, 5, 1.5, 1);
-  const RayState& r = beyond.from(0, 0, 0, 0.8, 0).run();
+  const RayState& r = beyond.from(0, 0, 0, 0.8, 0).run(surf1);
   EXPECT_EQ(r.Z[1], 5);
   EXPECT_TRUE(std::isfinite(r.X[1]));
   EXPECT_TRUE(std::isnan(r.U[1]));
   EXPECT_TRUE(std::isnan(r.V[1]));
 
   Step below(0, 5, 1.5, 1);
-  EXPECT_NEAR(below.from(0, 0, 0, 0.7, 0).run().U[1], 1.310550, 5e-7);
+  EXPECT_NEAR(below.from(0, 0, 0, 0.7, 0).run(surf1).U[1], 1.310550, 5e-7);
 }
 
 TEST(RefractingSphere, IndexOfZeroAfterTheSurfaceLosesTheAngles) {
   Step step(0, 5, 1, 0);
-  const RayState& r = step.from(0, 0, 0, 0.2, 0.1).run();
+  const RayState& r = step.from(0, 0, 0, 0.2, 0.1).run(surf1);
   EXPECT_TRUE(std::isnan(r.U[1]));
   EXPECT_TRUE(std::isnan(r.V[1]));
 }
@@ -125,15 +102,15 @@ TEST(RefractingSphere, IndexOfZeroAfterTheSurfaceLosesTheAngles) {
 TEST(RefractingSphere, IndexBeforeTheSurfaceCountsByItsMagnitude) {
   Step plus(0.05, 2, 1, 1.5);
   Step minus(0.05, 2, -1, 1.5);
-  const RayState& a = plus.from(1, 0.5, 0, 0.1, -0.2).run();
-  const RayState& b = minus.from(1, 0.5, 0, 0.1, -0.2).run();
+  const RayState& a = plus.from(1, 0.5, 0, 0.1, -0.2).run(surf1);
+  const RayState& b = minus.from(1, 0.5, 0, 0.1, -0.2).run(surf1);
   EXPECT_EQ(a.U[1], b.U[1]);
   EXPECT_EQ(a.V[1], b.V[1]);
 }
 
 TEST(RefractingSphere, NegativeIndexAfterTheSurfaceBendsToTheOtherSide) {
   Step step(0, 5, 1, -1.5);
-  const RayState& r = step.from(0, 0, 0, 0.3, 0).run();
+  const RayState& r = step.from(0, 0, 0, 0.3, 0).run(surf1);
   EXPECT_LT(step.ray.sc.ANGR, 0);
   EXPECT_NEAR(r.U[1], -0.198311, 5e-7);
 }
@@ -141,7 +118,7 @@ TEST(RefractingSphere, NegativeIndexAfterTheSurfaceBendsToTheOtherSide) {
 TEST(RefractingSphere, CurvatureThatIsNotANumberKeepsTheOldHeight) {
   Step step(std::nan(""), 5, 1, 1.5);
   step.ray.Z[1] = 7.5;  // left by an earlier ray
-  const RayState& r = step.from(1, 0, 0, 0.1, 0).run();
+  const RayState& r = step.from(1, 0, 0, 0.1, 0).run(surf1);
   EXPECT_EQ(r.Z[1], 7.5);
   EXPECT_EQ(r.X[1], 1 - std::tan(0.1) * 7.5);
   EXPECT_TRUE(std::isnan(r.U[1]));
@@ -150,7 +127,7 @@ TEST(RefractingSphere, CurvatureThatIsNotANumberKeepsTheOldHeight) {
 
 TEST(RefractionStep, EqualIndicesLeaveTheDirectionAlone) {
   Step step(0.2, 1, 1.3, 1.3);
-  const RayState& r = step.from(0.7, -0.4, 0, 0.15, 0.05).run();
+  const RayState& r = step.from(0.7, -0.4, 0, 0.15, 0.05).run(surf1);
   EXPECT_NEAR(r.U[1], 0.15, 1e-14);
   EXPECT_NEAR(r.V[1], 0.05, 1e-14);
 }

@@ -1,51 +1,35 @@
-// One surface step s = 0 onto surface 1 of a given type, for the mirror
-// tests: the surface data and the vertex position are set by hand, the ray
-// starts at (x, y, z) with angles (u, v), and the step is the tracer's model
-// for the type code.
+// Helpers of the mirror tests: one mirror step onto surface 1, the angles of
+// a direction as the fan gives them, and where a stored ray lies at a height.
 #pragma once
 
 #include <cmath>
 #include <limits>
 
 #include "model/model.h"
+#include "support/surface_step.h"
 #include "trace/trace.h"
 
 namespace varnock_test {
 
 inline constexpr double NOT_A_NUMBER = std::numeric_limits<double>::quiet_NaN();
 
-struct MirrorStep {
-  varnock::SurfaceTable table;
-  varnock::RayState ray;
-  varnock::Optics optics{table, 1, varnock::RUN_PI};
-
-  MirrorStep(int type, double cv, double zs, double pa = 0, double pb = 0) {
+// A mirror step: the model is the tracer's for the type code, and both
+// indices are not-a-number, since a mirror that read one would spoil the ray.
+struct MirrorStep : SurfaceStep {
+  MirrorStep(int type, double cv, double zs, double pa = 0, double pb = 0)
+      : SurfaceStep(cv, zs, NOT_A_NUMBER, NOT_A_NUMBER) {
     table.STYPE[1] = type;
-    table.CV[1] = cv;
-    table.PA[1] = pa;
-    table.PB[1] = pb;
-    ray.ZS[0] = zs;
-    // A mirror reads no refractive index: any it did read would spoil the ray.
-    ray.RN0[0] = NOT_A_NUMBER;
-    ray.RN0[1] = NOT_A_NUMBER;
+    params(pa, pb);
   }
   MirrorStep& decentre(double dx, double dy) {
-    ray.DX[1] = dx;
-    ray.DY[1] = dy;
+    SurfaceStep::decentre(dx, dy);
     return *this;
   }
   MirrorStep& from(double x, double y, double z, double u, double v) {
-    ray.X[0] = x;
-    ray.Y[0] = y;
-    ray.Z[0] = z;
-    ray.U[0] = u;
-    ray.V[0] = v;
+    SurfaceStep::from(x, y, z, u, v);
     return *this;
   }
-  const varnock::RayState& run() {
-    varnock::surface_model(table.STYPE[1])(optics, ray, 0);
-    return ray;
-  }
+  const varnock::RayState& run() { return SurfaceStep::run(varnock::surface_model(table.STYPE[1])); }
 };
 
 // The angles the fan gives a ray of unit direction (dx, dy, dz) heading
