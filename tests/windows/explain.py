@@ -81,12 +81,17 @@ class Explainer:
         self.windows_probe = windows_probe
         self.work = work
 
+    def mismatches(self, calls_file):
+        """The logged calls whose results differ between the platforms."""
+        return [Mismatch(f, a, lin, win) for (f, a), (lin, win) in sorted(self.probe(calls_file).items())
+                if lin != win]
+
     def _linux_files(self, name, sheet, env):
         self.linux.reset()
         env = dict(env, LD_PRELOAD=self.shim)
         return self.linux.run_sheets([(name, sheet)], env)[name]
 
-    def _probe(self, calls_file):
+    def probe(self, calls_file):
         """{(function, arg): (linux, windows)} for every logged call."""
         linux_out = os.path.join(self.work, "probe-linux.txt")
         subprocess.run([self.linux_probe, calls_file, linux_out], check=True,
@@ -117,7 +122,7 @@ class Explainer:
         os.makedirs(self.work, exist_ok=True)
         calls_file = os.path.join(self.work, "calls.txt")
         self._linux_files(name, sheet, {"VARNOCK_MATH_LOG": calls_file})
-        results = self._probe(calls_file)
+        results = self.probe(calls_file)
         mismatches = [Mismatch(f, a, lin, win) for (f, a), (lin, win) in sorted(results.items())
                       if lin != win]
         if not self._reproduces(name, sheet, mismatches, windows_files):

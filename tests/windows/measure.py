@@ -3,10 +3,12 @@
 Linux, counts the sheets whose result files are byte-identical, and explains
 every difference: which maths results the two C runtimes round differently,
 whether forcing them into the Linux run reproduces the Windows files exactly,
-and which function and arguments were responsible.
+and which function and arguments were responsible. With --calls it also
+evaluates every maths call of every sheet on both platforms and counts the
+calls whose results differ, by function and by distance in the last place.
 
 Usage: measure.py --config build-windows/tests/windows/windows_test_config.json
-                  [--count N] [--seed S] [--narrow]
+                  [--count N] [--seed S] [--narrow] [--calls]
 """
 
 import argparse
@@ -21,6 +23,35 @@ from build_setup import Setup  # noqa: E402
 from result_files import differences, shape_problems  # noqa: E402
 
 
+def count_calls(setup, explainer, batch):
+    """Logs every maths call of the whole batch on Linux and evaluates them
+    on both platforms: how often the runtimes disagree, and by how much."""
+    log = os.path.join(setup.work, "all-calls.txt")
+    linux = setup.linux("calls")
+    linux.reset()
+    linux.run_sheets(batch, {"LD_PRELOAD": os.path.abspath(setup.path("math_shim")),
+                             "VARNOCK_MATH_LOG": log})
+    with open(log) as f:
+        calls = {}
+        for line in f:
+            calls[line.split()[0]] = calls.get(line.split()[0], 0) + 1
+    by_function, wide = {}, []
+    for m in explainer.mismatches(log):
+        if m.ulps() > 1:
+            wide.append(m)
+        entry = by_function.setdefault(m.function, {"differ": 0, "ulps": {}})
+        entry["differ"] += 1
+        entry["ulps"][m.ulps()] = entry["ulps"].get(m.ulps(), 0) + 1
+    print("distinct maths calls of all sheets (function: calls, rounded differently, by ulps apart;"
+          " 0 = not-a-numbers of another sign or payload):")
+    for function in sorted(calls):
+        entry = by_function.get(function, {"differ": 0, "ulps": {}})
+        print("  %-6s %9d %8d  %s" % (function, calls[function], entry["differ"],
+                                      dict(sorted(entry["ulps"].items()))))
+    for m in wide[:20]:
+        print("  more than one unit in the last place: " + str(m))
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--config", required=True)
@@ -28,6 +59,8 @@ def main():
     parser.add_argument("--seed", type=int, default=5)
     parser.add_argument("--narrow", action="store_true",
                         help="name the responsible calls (slower)")
+    parser.add_argument("--calls", action="store_true",
+                        help="also count the maths calls of all sheets that the runtimes round differently")
     args = parser.parse_args()
 
     setup = Setup(args.config)
@@ -45,11 +78,12 @@ def main():
         print("ran %d sheets on both platforms in %.1f s" % (len(batch), time.time() - start))
 
         explainer = setup.explainer()
-        identical, by_cause, unexplained = 0, {}, 0
+        identical, by_cause, unexplained, malformed = 0, {}, 0, 0
         for name, data in batch:
             problems = shape_problems(win[name])
             if problems:
-                print("SHAPE %s: %s" % (name, "; ".join(problems)))
+                malformed += 1
+                print("MALFORMED %s: %s" % (name, "; ".join(problems)))
             if win[name] == lin[name]:
                 identical += 1
                 continue
@@ -68,10 +102,13 @@ def main():
             key = ",".join(sorted({m.function for m in e.responsible})) or "?"
             by_cause[key] = by_cause.get(key, 0) + 1
         print("%d of %d sheets gave byte-identical files on Linux and Windows" % (identical, len(batch)))
-        print("differences explained by maths rounding: %s; not explained: %d" % (by_cause, unexplained))
+        if args.calls:
+            count_calls(setup, explainer, batch)
+        print("differences explained by maths rounding: %s; not explained: %d; malformed Windows"
+              " files: %d" % (by_cause, unexplained, malformed))
     finally:
         setup.wine.stop_server()
-    return 1 if unexplained else 0
+    return 1 if unexplained or malformed else 0
 
 
 if __name__ == "__main__":
