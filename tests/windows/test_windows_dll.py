@@ -148,7 +148,7 @@ class MissingSheet(WindowsAgainstLinux):
 
 
 class VariedSheets(WindowsAgainstLinux):
-    COUNT = 150
+    COUNT = 300
 
     def test_generated_systems_and_awkward_sheets_match_linux(self):
         self.compare_fresh_runs(sheets.varied_sheets(self.COUNT, seed=20261208))
