@@ -86,7 +86,7 @@ class Explainer:
         return [Mismatch(f, a, lin, win) for (f, a), (lin, win) in sorted(self.probe(calls_file).items())
                 if lin != win]
 
-    def _linux_files(self, name, sheet, env):
+    def linux_files(self, name, sheet, env):
         self.linux.reset()
         env = dict(env, LD_PRELOAD=self.shim)
         return self.linux.run_sheets([(name, sheet)], env)[name]
@@ -112,29 +112,29 @@ class Explainer:
                     results.setdefault((function, arg), [None, None])[side] = value
         return results
 
-    def _reproduces(self, name, sheet, mismatches, windows_files):
+    def reproduces(self, name, sheet, mismatches, windows_files):
         overrides = os.path.join(self.work, "overrides.txt")
         with open(overrides, "w") as f:
             f.write("".join(m.override_line() + "\n" for m in mismatches))
-        return self._linux_files(name, sheet, {"VARNOCK_MATH_OVERRIDE": overrides}) == windows_files
+        return self.linux_files(name, sheet, {"VARNOCK_MATH_OVERRIDE": overrides}) == windows_files
 
     def explain(self, name, sheet, windows_files, narrow=True):
         os.makedirs(self.work, exist_ok=True)
         calls_file = os.path.join(self.work, "calls.txt")
-        self._linux_files(name, sheet, {"VARNOCK_MATH_LOG": calls_file})
+        self.linux_files(name, sheet, {"VARNOCK_MATH_LOG": calls_file})
         results = self.probe(calls_file)
         mismatches = [Mismatch(f, a, lin, win) for (f, a), (lin, win) in sorted(results.items())
                       if lin != win]
-        if not self._reproduces(name, sheet, mismatches, windows_files):
+        if not self.reproduces(name, sheet, mismatches, windows_files):
             return Explanation(mismatches, False, [], len(results))
-        responsible = self._narrow(name, sheet, mismatches, windows_files) if narrow else []
+        responsible = self.narrow(name, sheet, mismatches, windows_files) if narrow else []
         return Explanation(mismatches, True, responsible, len(results))
 
-    def _narrow(self, name, sheet, mismatches, windows_files):
+    def narrow(self, name, sheet, mismatches, windows_files):
         """A small subset of the mismatches that alone reproduces the Windows
         files: one function's first, then halving while a half still does."""
         def reproduces(subset):
-            return self._reproduces(name, sheet, subset, windows_files)
+            return self.reproduces(name, sheet, subset, windows_files)
 
         items = mismatches
         for function in sorted({m.function for m in mismatches}):

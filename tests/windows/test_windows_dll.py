@@ -184,7 +184,7 @@ class ExplainerOnLinux(unittest.TestCase):
         os.makedirs(explainer.work, exist_ok=True)
         sheet = sheets.lens_sheet(NRING=1, RSRC=1.0, NSCAN=1)
         log = os.path.join(explainer.work, "self-check-calls.txt")
-        plain = explainer._linux_files("lens", sheet, {"VARNOCK_MATH_LOG": log})
+        plain = explainer.linux_files("lens", sheet, {"VARNOCK_MATH_LOG": log})
         with open(log) as f:
             calls = {tuple(line.split()) for line in f}
         # The single ring point lies at angle 0, where its cosine places it;
@@ -201,11 +201,11 @@ class ExplainerOnLinux(unittest.TestCase):
         overrides = os.path.join(explainer.work, "self-check-overrides.txt")
         with open(overrides, "w") as f:
             f.write(moved.override_line() + "\n")
-        shifted = explainer._linux_files("lens", sheet, {"VARNOCK_MATH_OVERRIDE": overrides})
+        shifted = explainer.linux_files("lens", sheet, {"VARNOCK_MATH_OVERRIDE": overrides})
         self.assertNotEqual(shifted["OUT_M.txt"], plain["OUT_M.txt"])
-        self.assertTrue(explainer._reproduces("lens", sheet, decoys + [moved], shifted))
-        self.assertFalse(explainer._reproduces("lens", sheet, decoys, shifted))
-        self.assertEqual(explainer._narrow("lens", sheet, decoys[:3] + [moved] + decoys[3:], shifted),
+        self.assertTrue(explainer.reproduces("lens", sheet, decoys + [moved], shifted))
+        self.assertFalse(explainer.reproduces("lens", sheet, decoys, shifted))
+        self.assertEqual(explainer.narrow("lens", sheet, decoys[:3] + [moved] + decoys[3:], shifted),
                          [moved])
 
 
