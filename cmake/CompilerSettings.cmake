@@ -12,3 +12,7 @@ if(VARNOCK_SANITIZE)
                       -fno-omit-frame-pointer -g)
   add_link_options(-fsanitize=address,undefined -fno-sanitize-recover=all)
 endif()
+
+# Windows programs carry the GCC and C++ runtimes inside them (no
+# libgcc_s_seh-1.dll or libstdc++-6.dll beside them on the user's machine).
+set(VARNOCK_WINDOWS_STATIC_RUNTIME -static -static-libgcc -static-libstdc++)

@@ -10,6 +10,8 @@ packages=(
   libbenchmark-dev                 # benchmarks
   python3                          # the reference implementation the tests compare with
   locales                          # a decimal-comma locale for the locale test
+  g++-mingw-w64-x86-64 mingw-w64   # the cross-build of Varnock64.dll for 64-bit Windows
+  wine64                           # runs that DLL in a Windows process for its tests
 )
 
 missing=()

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Sets everything up on a fresh Debian 12 machine, builds Varnock and runs
-# every test: once in the normal build, once under AddressSanitizer and
-# UndefinedBehaviorSanitizer.
+# every test: once in the normal build, then Varnock64.dll cross-built for
+# Windows and run under Wine against the normal build's results, then once
+# more under AddressSanitizer and UndefinedBehaviorSanitizer.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 jobs=${VARNOCK_JOBS:-2}
@@ -11,6 +12,10 @@ jobs=${VARNOCK_JOBS:-2}
 echo "== build and test: release"
 "$root/scripts/build.sh" "$root/build"
 ctest --test-dir "$root/build" --output-on-failure -j "$jobs"
+
+echo "== build and test: Varnock64.dll for Windows, run under Wine"
+"$root/scripts/build-windows.sh" "$root/build-windows" -DVARNOCK_LINUX_BUILD_DIR="$root/build"
+ctest --test-dir "$root/build-windows" --output-on-failure -j "$jobs"
 
 echo "== build and test: address and undefined-behaviour sanitizers"
 "$root/scripts/build.sh" "$root/build-sanitize" -DVARNOCK_SANITIZE=ON -DVARNOCK_BUILD_BENCHMARKS=OFF

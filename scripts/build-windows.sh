@@ -1,0 +1,12 @@
+#!/usr/bin/env bash
+# Cross-builds Varnock64.dll for 64-bit Windows with the mingw-w64 toolchain,
+# together with the loader and the maths probe that test it under Wine.
+# The DLL lands in BUILD_DIR/src/Varnock64.dll.
+# Usage: scripts/build-windows.sh [BUILD_DIR] [extra cmake options...]
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+build_dir=${1:-$root/build-windows}
+shift || true
+cmake -S "$root" -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+  --toolchain "$root/cmake/mingw-w64-x86_64.cmake" "$@" >/dev/null
+cmake --build "$build_dir"
