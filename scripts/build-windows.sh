@@ -9,4 +9,5 @@ build_dir=${1:-$root/build-windows}
 shift || true
 cmake -S "$root" -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=Release \
   --toolchain "$root/cmake/mingw-w64-x86_64.cmake" "$@" >/dev/null
-cmake --build "$build_dir"
+# Two jobs by default: the machines this runs on have two cores.
+cmake --build "$build_dir" --parallel "${VARNOCK_JOBS:-2}"
