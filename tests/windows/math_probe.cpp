@@ -9,6 +9,7 @@
 // double's bits; RESULTS gets "FUNCTION ARG RESULT" for each line, where
 // sincos gives "SIN,COS". The functions are called through pointers, as
 // the library calls them, so that the compiler evaluates none of them itself.
+#include <bit>
 #include <cinttypes>
 #include <cmath>
 #include <cstdint>
@@ -26,17 +27,8 @@ namespace {
 // of one angle.
 extern "C" void sincos(double, double*, double*);
 
-std::uint64_t bits_of(double v) {
-  std::uint64_t b;
-  std::memcpy(&b, &v, sizeof b);
-  return b;
-}
-
-double from_bits(std::uint64_t b) {
-  double v;
-  std::memcpy(&v, &b, sizeof v);
-  return v;
-}
+std::uint64_t bits_of(double v) { return std::bit_cast<std::uint64_t>(v); }
+double from_bits(std::uint64_t b) { return std::bit_cast<double>(b); }
 
 std::string hex(double v) {
   char text[20];

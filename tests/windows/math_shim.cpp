@@ -14,6 +14,7 @@
 // byte shows that those results, and nothing else, made the difference.
 #include <dlfcn.h>
 
+#include <bit>
 #include <cinttypes>
 #include <cstdint>
 #include <cstdio>
@@ -30,17 +31,8 @@ namespace {
 enum Function { SIN, COS, TAN, ATAN, ASIN, ACOS, SQRT, SINCOS, FUNCTION_COUNT };
 const char* const NAMES[FUNCTION_COUNT] = {"sin", "cos", "tan", "atan", "asin", "acos", "sqrt", "sincos"};
 
-std::uint64_t bits_of(double v) {
-  std::uint64_t b;
-  std::memcpy(&b, &v, sizeof b);
-  return b;
-}
-
-double from_bits(std::uint64_t b) {
-  double v;
-  std::memcpy(&v, &b, sizeof v);
-  return v;
-}
+std::uint64_t bits_of(double v) { return std::bit_cast<std::uint64_t>(v); }
+double from_bits(std::uint64_t b) { return std::bit_cast<double>(b); }
 
 class Shim {
  public:
