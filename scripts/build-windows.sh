@@ -7,6 +7,7 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build_dir=${1:-$root/build-windows}
 shift || true
+"$root/scripts/install-deps.sh"
 cmake -S "$root" -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=Release \
   --toolchain "$root/cmake/mingw-w64-x86_64.cmake" "$@" >/dev/null
 # Two jobs by default: the machines this runs on have two cores.
