@@ -1,10 +1,15 @@
-// Throughput of the innermost work: source-position passes through the
-// bundled condenser, and a whole run of it including the files.
+// Throughput of the innermost work and of whole runs.
+//
+//   BM_PassTask      one source position of the bundled condenser example,
+//                    traced by one thread's tracer into records: the kernel.
+//   BM_WholeRun      a whole run of each benchmark sheet (bench/sheets/), with
+//                    1 and 2 threads, files included.
 #include <benchmark/benchmark.h>
 
 #include <filesystem>
+#include <vector>
 
-#include "accum/run_position.h"
+#include "accum/pass_tasks.h"
 #include "model/read_sheet.h"
 #include "model/sheet_cells.h"
 #include "source/fan.h"
@@ -13,42 +18,52 @@
 
 namespace {
 
-const std::filesystem::path EXAMPLE = std::filesystem::path(VARNOCK_SOURCE_DIR) / "examples/condenser.txt";
+const std::filesystem::path SOURCE_DIR(VARNOCK_SOURCE_DIR);
 
-void BM_SourcePositionPass(benchmark::State& state) {
-  varnock::Model model;
+void BM_PassTask(benchmark::State& state) {
+  varnock::SystemState sys;
   std::vector<std::string> warnings;
-  model.sys.PI = varnock::RUN_PI;
-  varnock::read_sheet(varnock::SheetCells::parse(varnock::read_sheet_bytes(EXAMPLE, 1 << 20)),
-                      model.sys, warnings);
-  varnock::build_fan(model.sys, model.ray, nullptr,
-                     varnock::count_fan_rays(model.sys.params, varnock::MAX_FAN_RAYS));
-  const varnock::RunParams& p = model.sys.params;
-  model.sys.ZS[0] = model.sys.surf.TH[0];
-  for (int i = 1; i <= p.NSURF; ++i) model.sys.ZS[i] = model.sys.surf.TH[i] + model.sys.ZS[i - 1];
-  model.ray.X[0] = p.RSRC;
-  model.ray.Y[0] = 0;
+  sys.PI = varnock::RUN_PI;
+  varnock::read_sheet(varnock::SheetCells::parse(varnock::read_sheet_bytes(
+                          SOURCE_DIR / "examples/condenser.txt", 1 << 20)),
+                      sys, warnings);
+  varnock::build_fan(sys, varnock::plan_fan(sys.params, varnock::MAX_FAN_RAYS), {}, nullptr, 1);
+  const std::int64_t slots = static_cast<std::int64_t>(sys.fan.NRAY) * sys.params.NSET;
+  varnock::PassTracer tracer(sys);
+  std::vector<varnock::RayRecord> records;
   std::int64_t traced = 0;
   for (auto _ : state) {
-    traced += varnock::run_position(model.sys, model.ray, model.res);
-    benchmark::DoNotOptimize(model.res.TOTAL);
+    tracer.trace(varnock::PassTask{{0, 0}, {0, slots}}, records);
+    traced += static_cast<std::int64_t>(records.size());
+    benchmark::DoNotOptimize(records.data());
   }
   state.counters["rays/s"] = benchmark::Counter(static_cast<double>(traced), benchmark::Counter::kIsRate);
-  state.counters["surface steps/s"] = benchmark::Counter(
-      static_cast<double>(traced * p.NSURF), benchmark::Counter::kIsRate);
+  state.counters["steps/s"] = benchmark::Counter(
+      static_cast<double>(varnock::ray_surface_steps(traced, sys.params.NSURF)),
+      benchmark::Counter::kIsRate);
 }
-BENCHMARK(BM_SourcePositionPass)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PassTask)->Unit(benchmark::kMillisecond);
 
-void BM_WholeRun(benchmark::State& state) {
+void BM_WholeRun(benchmark::State& state, const char* sheet) {
   const std::filesystem::path out = std::filesystem::temp_directory_path() / "varnock-bench";
   std::filesystem::create_directories(out);
-  varnock::Session session;
+  varnock::RunOptions options;
+  options.threads = static_cast<unsigned>(state.range(0));
+  std::int64_t steps = 0;
   for (auto _ : state) {
-    const varnock::RunResult r = session.run(EXAMPLE, out);
-    if (!r.ok()) state.SkipWithError(r.failure().describe().c_str());
+    varnock::Session session;
+    const varnock::RunResult r = session.run(SOURCE_DIR / "bench/sheets" / sheet, out, options);
+    if (!r.ok()) {
+      state.SkipWithError(r.failure().describe().c_str());
+      break;
+    }
+    steps += r.success().totals.steps;
   }
+  state.counters["steps/s"] = benchmark::Counter(static_cast<double>(steps), benchmark::Counter::kIsRate);
   std::filesystem::remove_all(out);
 }
-BENCHMARK(BM_WholeRun)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_WholeRun, condenser, "condenser.txt")->Arg(1)->Arg(2)->Unit(benchmark::kSecond)->UseRealTime()->Iterations(1);
+BENCHMARK_CAPTURE(BM_WholeRun, reflector, "reflector.txt")->Arg(1)->Arg(2)->Unit(benchmark::kSecond)->UseRealTime()->Iterations(1);
+BENCHMARK_CAPTURE(BM_WholeRun, mixed, "mixed.txt")->Arg(1)->Arg(2)->Unit(benchmark::kSecond)->UseRealTime()->Iterations(1);
 
 }  // namespace

@@ -42,11 +42,19 @@ std::string format_summary(const std::filesystem::path& sheet,
   s += "results in        " + output_dir.string() + "\n";
   s += "fan rays          " + with_separators(t.fan_rays) + "\n";
   s += "source positions  " + with_separators(t.source_positions) + "\n";
+  s += "index sets        " + with_separators(t.index_sets) + "\n";
   s += "rays traced       " + with_separators(t.rays_traced) + "\n";
+  s += "ray-surface steps " + with_separators(t.steps) + "\n";
   s += "total             " + fixed(t.total) + "\n";
   s += "transmitted       " + fixed(t.transmitted) + "\n";
   s += "ratio             " + fixed(t.ratio) + "\n";
   s += "elapsed           " + seconds(result.elapsed_seconds) + "\n";
+  s += "threads           " + std::to_string(result.threads) + " (" + result.mode + " mode)\n";
+  if (result.elapsed_seconds > 0) {
+    char rate[64];
+    std::snprintf(rate, sizeof rate, "%.3g", static_cast<double>(t.steps) / result.elapsed_seconds);
+    s += "steps per second  " + std::string(rate) + "\n";
+  }
   return s;
 }
 

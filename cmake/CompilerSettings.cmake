@@ -7,6 +7,13 @@ add_compile_options(-Wall -Wextra -ffp-contract=off -fno-fast-math)
 set(CMAKE_CXX_VISIBILITY_PRESET hidden)
 set(CMAKE_VISIBILITY_INLINES_HIDDEN ON)
 
+if(VARNOCK_SANITIZE AND VARNOCK_SANITIZE_THREADS)
+  message(FATAL_ERROR "VARNOCK_SANITIZE and VARNOCK_SANITIZE_THREADS cannot be combined")
+endif()
+if(VARNOCK_SANITIZE_THREADS)
+  add_compile_options(-fsanitize=thread -fno-omit-frame-pointer -g)
+  add_link_options(-fsanitize=thread)
+endif()
 if(VARNOCK_SANITIZE)
   add_compile_options(-fsanitize=address,undefined -fno-sanitize-recover=all
                       -fno-omit-frame-pointer -g)

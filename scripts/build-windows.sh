@@ -8,6 +8,11 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 build_dir=${1:-$root/build-windows}
 shift || true
 "$root/scripts/install-deps.sh"
+# A build folder configured with the win32-threads compiler (before the DLL
+# traced on threads) is configured afresh; its Wine prefix is kept.
+if [[ -f "$build_dir/CMakeCache.txt" ]] && ! grep -q 'CMAKE_CXX_COMPILER:.*-posix' "$build_dir/CMakeCache.txt"; then
+  rm -rf "$build_dir/CMakeCache.txt" "$build_dir/CMakeFiles"
+fi
 cmake -S "$root" -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=Release \
   --toolchain "$root/cmake/mingw-w64-x86_64.cmake" "$@" >/dev/null
 # Two jobs by default: the machines this runs on have two cores.

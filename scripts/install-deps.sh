@@ -6,11 +6,13 @@ set -euo pipefail
 packages=(
   cmake ninja-build g++ binutils   # build tools; nm checks the library's exports
   libcli11-dev                     # command-line parsing
+  nlohmann-json3-dev               # run records (run.json)
+  libssl-dev                       # SHA-256 of the files a run record lists
   libgtest-dev libgmock-dev        # tests
   libbenchmark-dev                 # benchmarks
   python3                          # the reference implementation the tests compare with
   locales                          # a decimal-comma locale for the locale test
-  g++-mingw-w64-x86-64 mingw-w64   # the cross-build of Varnock64.dll for 64-bit Windows
+  g++-mingw-w64-x86-64-posix mingw-w64  # the cross-build of Varnock64.dll for 64-bit Windows
   wine64                           # runs that DLL in a Windows process for its tests
 )
 

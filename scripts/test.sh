@@ -2,7 +2,8 @@
 # Sets everything up on a fresh Debian 12 machine, builds Varnock and runs
 # every test: once in the normal build, then Varnock64.dll cross-built for
 # Windows and run under Wine against the normal build's results, then once
-# more under AddressSanitizer and UndefinedBehaviorSanitizer.
+# more under AddressSanitizer and UndefinedBehaviorSanitizer, and the
+# threaded tests under ThreadSanitizer.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 jobs=${VARNOCK_JOBS:-2}
@@ -21,5 +22,11 @@ echo "== build and test: address and undefined-behaviour sanitizers"
 "$root/scripts/build.sh" "$root/build-sanitize" -DVARNOCK_SANITIZE=ON -DVARNOCK_BUILD_BENCHMARKS=OFF
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
   ctest --test-dir "$root/build-sanitize" --output-on-failure -j "$jobs"
+
+echo "== build and test: thread sanitizer, threaded tests"
+cmake -S "$root" -B "$root/build-tsan" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+  -DVARNOCK_SANITIZE_THREADS=ON -DVARNOCK_BUILD_BENCHMARKS=OFF >/dev/null
+cmake --build "$root/build-tsan" --parallel "$jobs" --target varnock_thread_tests
+TSAN_OPTIONS=halt_on_error=1 "$root/build-tsan/tests/varnock_thread_tests"
 
 echo "== all tests passed"

@@ -10,6 +10,13 @@
 #include <cstring>
 #include <string>
 
+#include <signal.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <nlohmann/json.hpp>
+#include <thread>
+
 #include "support/sheet_builder.h"
 
 namespace {
@@ -150,6 +157,98 @@ TEST(Cli, UsageErrorsExitWithTwo) {
   EXPECT_EQ(varnock("run").exit_code, 2);
   EXPECT_EQ(varnock("fly a.txt").exit_code, 2);
   EXPECT_EQ(varnock("run a.txt --bogus").exit_code, 2);
+  for (const char* threads : {"-1", "two", "1.5", "257"}) {
+    EXPECT_EQ(varnock(std::string("run a.txt --threads ") + threads).exit_code, 2) << threads;
+  }
+}
+
+// sha256sum's digest of a file.
+std::string sha256_of(const std::filesystem::path& path) {
+  TempDir capture;
+  const std::string command = "sha256sum " + quoted(path) + " >" + (capture / "sum").string();
+  EXPECT_EQ(std::system(command.c_str()), 0);
+  return read_file(capture / "sum").substr(0, 64);
+}
+
+TEST(Cli, RunRecordNamesTheFilesTheThreadsAndTheWork) {
+  TempDir dir;
+  TestSheet lens;
+  lens.surfaces = {varnock_test::SurfaceRow{0, 10, 0, 0, 1, 0, 0, {1}},
+                   varnock_test::SurfaceRow{0.05, 3, 0, 0, 1, 0, 0, {1.5}},
+                   varnock_test::SurfaceRow{-0.05, 20, 0, 0, 1, 0, 0, {1}}};
+  write_file(dir / "lens.txt", lens.text());
+  const Outcome o = varnock("run --threads 3 " + quoted(dir / "lens.txt"));
+  ASSERT_EQ(o.exit_code, 0) << o.err;
+  EXPECT_NE(o.out.find("threads           3 (exact mode)"), std::string::npos) << o.out;
+  EXPECT_NE(o.out.find("steps per second"), std::string::npos) << o.out;
+
+  const nlohmann::json record = nlohmann::json::parse(read_file(dir / "run.json"));
+  EXPECT_EQ(record["program"], "varnock");
+  EXPECT_EQ(record["mode"], "exact");
+  EXPECT_EQ(record["threads"], 3);
+  EXPECT_EQ(record["sheet"]["sha256"], sha256_of(dir / "lens.txt"));
+  for (const char* name : {"OUT_MI.txt", "OUT_MR.txt", "OUT_M.txt"}) {
+    EXPECT_EQ(record["files"][name]["sha256"], sha256_of(dir / name)) << name;
+    EXPECT_EQ(record["files"][name]["bytes"], std::filesystem::file_size(dir / name)) << name;
+  }
+  const nlohmann::json& summary = record["summary"];
+  const std::int64_t rays = summary["rays_traced"];
+  EXPECT_GT(rays, 0);
+  EXPECT_EQ(summary["ray_surface_steps"], rays * 2);
+  EXPECT_EQ(summary["source_positions"], 4);
+
+  // A run that fails once it has begun writing takes the record away with
+  // the report: it no longer describes the files.
+  std::filesystem::remove(dir / "OUT_MR.txt");
+  std::filesystem::create_directory(dir / "OUT_MR.txt");
+  EXPECT_EQ(varnock("run " + quoted(dir / "lens.txt")).exit_code, 1);
+  EXPECT_FALSE(std::filesystem::exists(dir / "run.json"));
+  EXPECT_EQ(read_file(dir / "OUT_M.txt"), "");
+}
+
+TEST(Cli, TheDefaultThreadsAreTheCpusTheProcessMayUse) {
+  TempDir dir;
+  write_file(dir / "lens.txt", TestSheet{}.text());
+  const Outcome o = varnock("run " + quoted(dir / "lens.txt"));
+  ASSERT_EQ(o.exit_code, 0) << o.err;
+  const int all = nlohmann::json::parse(read_file(dir / "run.json"))["threads"];
+  EXPECT_GE(all, 1);
+  // Bound to one CPU, as a scheduler or mpirun would bind it.
+  const std::string command = "taskset -c 0 " + std::string(VARNOCK_CLI) + " run -q " +
+                              quoted(dir / "lens.txt");
+  ASSERT_EQ(std::system(command.c_str()), 0);
+  EXPECT_EQ(nlohmann::json::parse(read_file(dir / "run.json"))["threads"], 1);
+}
+
+TEST(Cli, InterruptStopsARunAndExitsWith130) {
+  TempDir dir;
+  TestSheet sheet;
+  sheet.NPHI = 400;
+  sheet.NTH = 40;
+  sheet.NRING = 100000;  // minutes of work
+  write_file(dir / "lens.txt", sheet.text());
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    const std::string err = (dir / "err").string();
+    if (std::freopen(err.c_str(), "w", stderr) == nullptr) _exit(99);
+    const std::string sheet_path = (dir / "lens.txt").string();
+    execl(VARNOCK_CLI, VARNOCK_CLI, "run", "-q", sheet_path.c_str(), static_cast<char*>(nullptr));
+    _exit(98);
+  }
+  std::this_thread::sleep_for(std::chrono::milliseconds(500));
+  kill(child, SIGINT);
+  // Generous: a run stops between tasks of a few milliseconds.
+  int status = 0;
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  while (waitpid(child, &status, WNOHANG) == 0 && std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  if (!WIFEXITED(status)) kill(child, SIGKILL);
+  ASSERT_TRUE(WIFEXITED(status)) << "still running 20 s after Ctrl-C";
+  EXPECT_EQ(WEXITSTATUS(status), 130);
+  EXPECT_NE(read_file(dir / "err").find("stopped"), std::string::npos) << read_file(dir / "err");
+  EXPECT_FALSE(std::filesystem::exists(dir / "run.json"));
 }
 
 TEST(Cli, HelpAndVersion) {

@@ -26,7 +26,7 @@ using varnock_test::y_at;
 // second at -2 (mirrored: 22), far vertex at -6.
 constexpr double F1 = 4, F2 = 12, ZS = 10, A = 8, B2 = 48;
 
-void expect_bitwise_equal(const RayState& a, const RayState& b, const char* what) {
+void expect_bitwise_equal(const varnock_test::SteppedRay& a, const varnock_test::SteppedRay& b, const char* what) {
   EXPECT_EQ(std::memcmp(&a.X[1], &b.X[1], sizeof(double)), 0) << what;
   EXPECT_EQ(std::memcmp(&a.Y[1], &b.Y[1], sizeof(double)), 0) << what;
   EXPECT_EQ(std::memcmp(&a.Z[1], &b.Z[1], sizeof(double)), 0) << what;
@@ -36,7 +36,7 @@ void expect_bitwise_equal(const RayState& a, const RayState& b, const char* what
 
 TEST(EllipsoidalMirror, ForwardAxialRayMeetsTheVertex) {
   MirrorStep step(8, F1, ZS, F2);
-  const RayState& r = step.from(0, 0, 0, 0, 0).run();
+  const varnock_test::SteppedRay& r = step.from(0, 0, 0, 0, 0).run();
   EXPECT_EQ(r.X[1], 0);
   EXPECT_EQ(r.Y[1], 0);
   EXPECT_EQ(r.Z[1], ZS);
@@ -51,7 +51,7 @@ TEST(EllipsoidalMirror, ForwardAxialRayMeetsTheVertex) {
 TEST(EllipsoidalMirror, BackwardAxialRayMeetsTheFarVertex) {
   for (double angle : {RUN_PI, -RUN_PI}) {
     MirrorStep step(8, F1, ZS, F2);
-    const RayState& r = step.from(0, 0, 0, angle, angle).run();
+    const varnock_test::SteppedRay& r = step.from(0, 0, 0, angle, angle).run();
     EXPECT_LT(r.sc.EZ, 0);
     EXPECT_NEAR(r.Z[1], ZS + 2 * A, 1e-12);  // hit at ZS - 2a, mirrored
     EXPECT_NEAR(r.X[1], 0, 1e-12);
@@ -72,11 +72,11 @@ void check_focus_to_focus(double dx, double dy) {
     if (std::fabs(t - 1.5708) < 0.02) continue;  // too steep to check by slope
     const auto [u, v] =
         angles_of_direction(std::sin(t) * std::cos(p), std::sin(t) * std::sin(p), std::cos(t));
-    const bool forward = travels_forward(RUN_PI, u, v);
+    const bool forward = travels_forward<ScalarLanes>(RUN_PI, u, v);
     if (!forward) ++backward;
     MirrorStep step(8, F1, ZS, F2);
     step.decentre(dx, dy);
-    const RayState& r = step.from(dx, dy, ZS - F1, u, v).run();
+    const varnock_test::SteppedRay& r = step.from(dx, dy, ZS - F1, u, v).run();
 
     const double reach = std::max(1.0, std::fabs(std::tan(r.U[1])) + std::fabs(std::tan(r.V[1])));
     EXPECT_NEAR(x_at(r, ZS + F2), dx, 1e-11 * reach) << t << " " << p;
@@ -113,7 +113,7 @@ TEST(EllipsoidalMirror, BackwardHitIsStoredTurnedAboutTheMirrorsAxis) {
     MirrorStep step(8, F1, ZS, F2);
     step.decentre(dx, dy);
     const double u = 2.6, v = -2.9;
-    const RayState& r = step.from(0.3, 0.2, 1, u, v).run();
+    const varnock_test::SteppedRay& r = step.from(0.3, 0.2, 1, u, v).run();
     const double hz = 2 * ZS - r.Z[1];
     // The point where the incoming line meets the far cap ...
     const double line_x = 0.3 - std::tan(u) * (hz - 1);
@@ -142,8 +142,8 @@ TEST(EllipsoidalMirror, EqualFocalDistancesMakeASphere) {
     const double x = pos(rng), y = pos(rng), u = angle(rng), v = angle(rng);
     MirrorStep ellipsoid(8, 5, 8, 5);
     MirrorStep sphere(2, -0.2, 8);
-    const RayState& a = ellipsoid.from(x, y, 4, u, v).run();
-    const RayState& b = sphere.from(x, y, 4, u, v).run();
+    const varnock_test::SteppedRay& a = ellipsoid.from(x, y, 4, u, v).run();
+    const varnock_test::SteppedRay& b = sphere.from(x, y, 4, u, v).run();
     EXPECT_NEAR(a.X[1], b.X[1], 1e-12);
     EXPECT_NEAR(a.Y[1], b.Y[1], 1e-12);
     EXPECT_NEAR(a.Z[1], b.Z[1], 1e-12);
@@ -159,7 +159,7 @@ TEST(EllipsoidalMirror, ZeroFirstFocalDistanceIsAPlaneMirror) {
   for (const Ray& in : {Ray{0.5, -0.3, 0, 0.2, 0.1}, Ray{1, 1, 2, 2.8, -3.0}}) {
     MirrorStep plane(2, 0, 6);
     plane.decentre(1, -1);
-    const RayState& expected = plane.from(in.x, in.y, in.z, in.u, in.v).run();
+    const varnock_test::SteppedRay& expected = plane.from(in.x, in.y, in.z, in.u, in.v).run();
 
     // Whatever earlier rays and steps left behind plays no part.
     MirrorStep fresh(8, 0, 6, 7);
@@ -173,8 +173,8 @@ TEST(EllipsoidalMirror, ZeroFirstFocalDistanceIsAPlaneMirror) {
     used.ray.sc.EY = 0.8;
     used.ray.sc.EZ = -0.1;
     used.ray.sc.NX = 1;
-    const RayState& a = fresh.from(in.x, in.y, in.z, in.u, in.v).run();
-    const RayState& b = used.from(in.x, in.y, in.z, in.u, in.v).run();
+    const varnock_test::SteppedRay& a = fresh.from(in.x, in.y, in.z, in.u, in.v).run();
+    const varnock_test::SteppedRay& b = used.from(in.x, in.y, in.z, in.u, in.v).run();
     expect_bitwise_equal(a, expected, "fresh");
     expect_bitwise_equal(b, expected, "used");
     EXPECT_EQ(a.Z[1], 6);
@@ -188,7 +188,7 @@ TEST(EllipsoidalMirror, ImpossibleShapesAndMissesGiveNoRay) {
   for (const Case& c :
        {Case{4, -12, 0.5}, Case{4, 0, 0.5}, Case{4, 12, 20}, Case{NOT_A_NUMBER, 12, 0.5}}) {
     MirrorStep step(8, c.f1, ZS, c.f2);
-    const RayState& r = step.from(c.x, 0, 0, 0, 0).run();
+    const varnock_test::SteppedRay& r = step.from(c.x, 0, 0, 0, 0).run();
     EXPECT_TRUE(std::isnan(r.Z[1])) << c.f1 << " " << c.f2 << " " << c.x;
     EXPECT_TRUE(std::isnan(r.X[1])) << c.f1 << " " << c.f2 << " " << c.x;
     EXPECT_TRUE(std::isnan(r.U[1])) << c.f1 << " " << c.f2 << " " << c.x;
@@ -202,7 +202,7 @@ TEST(EllipsoidalMirror, ReadsNoIndexAndLeavesDcosDsinAndTheRayFlagAlone) {
     step.ray.RAYOK = 0;
     step.ray.sc.DCOS = 11;
     step.ray.sc.DSIN = 12;
-    const RayState& r = step.from(0.5, 0.5, ZS - F1, u, 0.1).run();
+    const varnock_test::SteppedRay& r = step.from(0.5, 0.5, ZS - F1, u, 0.1).run();
     EXPECT_TRUE(std::isfinite(r.U[1])) << u;
     EXPECT_EQ(r.RAYOK, 0);
     EXPECT_EQ(r.sc.DCOS, 11);
@@ -216,11 +216,13 @@ TEST(MirrorStages, ReversingTheOutgoingDirectionSparesAnUnchangedRay) {
   q.FY = -0.2;
   q.FZ = 0.9;
   q.WLEN = 0;  // F = E: nothing to turn back
-  reverse_outgoing_direction(q);
+  reverse_outgoing_direction<ScalarLanes>(q, true);
   EXPECT_EQ(q.FX, 0.1);
   EXPECT_EQ(q.FZ, 0.9);
   q.WLEN = NOT_A_NUMBER;
-  reverse_outgoing_direction(q);
+  reverse_outgoing_direction<ScalarLanes>(q, false);  // a forward ray keeps its F
+  EXPECT_EQ(q.FX, 0.1);
+  reverse_outgoing_direction<ScalarLanes>(q, true);
   EXPECT_EQ(q.FX, -0.1);
   EXPECT_EQ(q.FY, 0.2);
   EXPECT_EQ(q.FZ, -0.9);
@@ -232,9 +234,9 @@ TEST(MirrorStages, BackwardIncomingDirections) {
     q->TU = 0.3;
     q->TV = -0.4;
   }
-  incoming_direction(forward);
-  reversed_incoming_direction(reversed);
-  half_turned_incoming_direction(turned);
+  incoming_direction<ScalarLanes>(forward);
+  directed_incoming_direction<ScalarLanes>(reversed, false);
+  half_turned_incoming_direction<ScalarLanes>(turned, false);
   // The paraboloid reverses E; the ellipsoid negates only EZ.
   EXPECT_EQ(reversed.EX, -forward.EX);
   EXPECT_EQ(reversed.EY, -forward.EY);

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "model/model.h"
+#include "support/run_results.h"
 #include "support/sheet_builder.h"
 #include "varnock/varnock.h"
 
@@ -197,8 +198,9 @@ TEST(EndToEnd, AxialScanMovesTheSystemFromMinusHalfTheWidthInSteps) {
     sheet.WSCAN = 2;
     TempDir dir;
     varnock::Session session;
-    ASSERT_TRUE(run_sheet(session, dir, sheet).ok());
-    const varnock::Results& res = session.model().res;
+    const varnock::RunResult run = run_sheet(session, dir, sheet);
+    ASSERT_TRUE(run.ok());
+    const varnock::Results res = varnock_test::results_of(run.success());
     double seen = 0;
     for (double zs : c.vertex_positions) {
       EXPECT_NEAR(res.IXY[x_cell(zs)][20], weight, 1e-15) << c.nscan << " steps, ZS " << zs;
@@ -307,12 +309,13 @@ TEST(EndToEnd, TwoIdenticalIndexSetsDoubleEverySum) {
   sheet.NSET = 1;
   TempDir one_dir, two_dir;
   varnock::Session one, two;
-  ASSERT_TRUE(run_sheet(one, one_dir, sheet).ok());
+  const varnock::RunResult run_one = run_sheet(one, one_dir, sheet);
   sheet.NSET = 2;
-  ASSERT_TRUE(run_sheet(two, two_dir, sheet).ok());
+  const varnock::RunResult run_two = run_sheet(two, two_dir, sheet);
+  ASSERT_TRUE(run_one.ok() && run_two.ok());
 
-  const varnock::Results& a = one.model().res;
-  const varnock::Results& b = two.model().res;
+  const varnock::Results a = varnock_test::results_of(run_one.success());
+  const varnock::Results b = varnock_test::results_of(run_two.success());
   ASSERT_GT(a.TRANS, 0);
   EXPECT_NEAR(b.TOTAL, 2 * a.TOTAL, 1e-12 * a.TOTAL);
   for (int i = 0; i < 41; ++i) {

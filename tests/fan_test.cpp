@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "accum/binning.h"
 #include "support/sheet_builder.h"
 
 namespace varnock {
@@ -16,11 +17,11 @@ using varnock_test::TempDir;
 
 struct Built {
   SystemState sys;
-  RayState ray;
   std::vector<std::string> listing;
+  std::string text;
 };
 
-Built build(double thmin, double thmax, int nth, int nphi) {
+Built build(double thmin, double thmax, int nth, int nphi, unsigned threads = 1) {
   Built b;
   b.sys.PI = RUN_PI;
   b.sys.params.THMIN = thmin;
@@ -30,10 +31,12 @@ Built build(double thmin, double thmax, int nth, int nphi) {
   TempDir dir;
   {
     OutputFile listing(dir / "OUT_MI.txt");
-    build_fan(b.sys, b.ray, &listing, count_fan_rays(b.sys.params, MAX_FAN_RAYS));
+    EXPECT_TRUE(build_fan(b.sys, plan_fan(b.sys.params, MAX_FAN_RAYS), SourcePoint{}, &listing,
+                          threads));
     listing.close();
   }
-  b.listing = crlf_lines(varnock_test::read_file(dir / "OUT_MI.txt"));
+  b.text = varnock_test::read_file(dir / "OUT_MI.txt");
+  b.listing = crlf_lines(b.text);
   return b;
 }
 
@@ -56,9 +59,52 @@ TEST(Fan, ConesGetAzimuthsInProportionToTheirSine) {
     EXPECT_EQ(b.listing[n], "0.000000\t0.000000\t0.000000\t" + f6(b.sys.fan.UFAN[n]) + "\t" +
                                 f6(b.sys.fan.VFAN[n]));
   }
-  // The working angles hold the last ray.
-  EXPECT_EQ(b.ray.U[0], b.sys.fan.UFAN[14]);
-  EXPECT_EQ(b.ray.V[0], b.sys.fan.VFAN[14]);
+}
+
+TEST(Fan, ChunksMadeOnSeveralThreadsGiveTheSerialFanAndListing) {
+  // About 157,000 rays on 400 cones: chunks start and end inside cones.
+  const Built one = build(0.05, 2.4, 399, 500, 1);
+  const Built three = build(0.05, 2.4, 399, 500, 3);
+  ASSERT_GT(one.sys.fan.NRAY, 100000);
+  EXPECT_EQ(one.text, three.text);
+  EXPECT_EQ(one.sys.fan.UFAN, three.sys.fan.UFAN);
+  EXPECT_EQ(one.sys.fan.VFAN, three.sys.fan.VFAN);
+  EXPECT_EQ(one.listing.size(), static_cast<std::size_t>(one.sys.fan.NRAY) + 1);
+  // The values kept for every source position are those of each ray's own
+  // angles, and the rays are the serial order's: cone by cone, azimuth by
+  // azimuth.
+  const FanTable& fan = three.sys.fan;
+  std::size_t n = 0;
+  for (int j = 0; j <= 399; ++j) {
+    const double theta = cone_angle(three.sys.params, j);
+    const int m = cone_azimuths(std::sin(theta), 500);
+    for (int k = 0; k < m; ++k) {
+      ++n;
+      const double phi = (2 * RUN_PI * k) / m;
+      const double dx = std::sin(theta) * std::cos(phi);
+      if (std::cos(theta) > 0) {
+        ASSERT_EQ(fan.UFAN[n], std::atan(dx / std::cos(theta))) << n;
+      }
+      ASSERT_EQ(fan.TU[n], std::tan(fan.UFAN[n])) << n;
+      ASSERT_EQ(fan.TV[n], std::tan(fan.VFAN[n])) << n;
+    }
+  }
+  EXPECT_EQ(n, static_cast<std::size_t>(fan.NRAY));
+  for (std::size_t i : {std::size_t{1}, n / 2, n}) {
+    const PlaneDirection d = fan_direction(std::tan(fan.UFAN[i]), std::tan(fan.VFAN[i]));
+    EXPECT_EQ(fan.EX[i], d.x);
+    EXPECT_EQ(fan.EY[i], d.y);
+  }
+}
+
+TEST(Fan, StopsWhenCancelled) {
+  SystemState sys;
+  sys.PI = RUN_PI;
+  sys.params.THMAX = 1;
+  sys.params.NTH = 100;
+  sys.params.NPHI = 1000;
+  const std::atomic<bool> cancel{true};
+  EXPECT_FALSE(build_fan(sys, plan_fan(sys.params, MAX_FAN_RAYS), SourcePoint{}, nullptr, 2, &cancel));
 }
 
 TEST(Fan, NegativeAzimuthCountGivesTheSameFan) {
@@ -128,12 +174,9 @@ TEST(Fan, ListingShowsTheSourcePointAsItStands) {
   sys.params.THMAX = 0.5;
   sys.params.NTH = 1;
   sys.params.NPHI = 4;
-  RayState ray;
-  ray.X[0] = -1.25;
-  ray.Y[0] = 0.0015927;
   TempDir dir;
   OutputFile listing(dir / "fan.txt");
-  build_fan(sys, ray, &listing, count_fan_rays(sys.params, MAX_FAN_RAYS));
+  build_fan(sys, plan_fan(sys.params, MAX_FAN_RAYS), SourcePoint{-1.25, 0.0015927}, &listing, 1);
   listing.close();
   const auto lines = crlf_lines(varnock_test::read_file(dir / "fan.txt"));
   ASSERT_EQ(lines.size(), 5u);  // two cones of 2 rays: 4 sin 0.5 = 1.92 -> 2

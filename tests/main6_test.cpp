@@ -88,6 +88,57 @@ TEST_F(DropIn, KeepsTheModelBetweenCalls) {
   EXPECT_EQ(second[1].substr(0, std::strlen(expected)), expected);
 }
 
+// The threads of this process, from /proc.
+int thread_count() {
+  int n = 0;
+  for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator("/proc/self/task")) ++n;
+  return n;
+}
+
+TEST_F(DropIn, WorkerThreadsEndBeforeMain6ReturnsAndGiveTheSameFiles) {
+  TestSheet sheet = lens_sheet();
+  sheet.NPHI = 200;
+  sheet.NRING = 60;  // many tasks, so that every thread gets some
+  write_file(dir_ / "IN_FM.txt", sheet.text());
+  setenv("VARNOCK_THREADS", "1", 1);
+  main6_();
+  const std::string one_listing = read_file(dir_ / "OUT_MI.txt");
+  const std::string one_report = read_file(dir_ / "OUT_M.txt");
+  TearDown();
+  SetUp();
+
+  // Two calls in one process with three threads: the second call's listing
+  // shows where the first ended, exactly as with one thread.
+  setenv("VARNOCK_THREADS", "3", 1);
+  const int before = thread_count();
+  main6_();
+  EXPECT_EQ(thread_count(), before);
+  EXPECT_EQ(read_file(dir_ / "OUT_MI.txt"), one_listing);
+  EXPECT_EQ(read_file(dir_ / "OUT_M.txt"), one_report);
+  main6_();
+  EXPECT_EQ(thread_count(), before);
+  EXPECT_EQ(read_file(dir_ / "OUT_M.txt"), one_report);
+  EXPECT_NE(read_file(dir_ / "OUT_MI.txt"), one_listing);
+  // Unloading right after a call, as the front end may, is safe.
+  dlclose(handle_);
+  handle_ = nullptr;
+  EXPECT_EQ(thread_count(), before);
+  unsetenv("VARNOCK_THREADS");
+}
+
+TEST_F(DropIn, ThreadCountsThatAreNotWholeNumbersMeanTheDefault) {
+  write_file(dir_ / "IN_FM.txt", lens_sheet().text());
+  main6_();
+  const std::string expected = read_file(dir_ / "OUT_M.txt");
+  for (const char* value : {"-2", "two", "1.5", "", "99999999999999999999"}) {
+    setenv("VARNOCK_THREADS", value, 1);
+    std::filesystem::remove(dir_ / "OUT_M.txt");
+    main6_();
+    EXPECT_EQ(read_file(dir_ / "OUT_M.txt"), expected) << value;
+  }
+  unsetenv("VARNOCK_THREADS");
+}
+
 TEST_F(DropIn, MissingSheetLeavesAnEmptyReportAndDoesNotCrash) {
   write_file(dir_ / "OUT_M.txt", "a report from an earlier call");
   main6_();

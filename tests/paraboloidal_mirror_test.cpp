@@ -23,7 +23,7 @@ const double ROOT2 = std::sqrt(2.0);
 TEST(ParaboloidalMirror, ForwardRayFromTheFocus) {
   // CV = 0.05: f = 10, vertex at z = 10, focus at the origin.
   MirrorStep step(3, 0.05, 10);
-  const RayState& r = step.from(0, 0, 0, RUN_PI / 4, 0).run();
+  const varnock_test::SteppedRay& r = step.from(0, 0, 0, RUN_PI / 4, 0).run();
   EXPECT_NEAR(r.X[1], 20 - 20 * ROOT2, 1e-12);
   EXPECT_NEAR(r.Z[1], 40 - 20 * ROOT2, 1e-12);  // hit at 20 sqrt 2 - 20, mirrored
   EXPECT_NEAR(r.U[1], 0, 1e-14);
@@ -33,7 +33,7 @@ TEST(ParaboloidalMirror, ForwardRayFromTheFocus) {
 
 TEST(ParaboloidalMirror, BackwardRayFromTheFocus) {
   MirrorStep step(3, 0.05, 10);
-  const RayState& r = step.from(0, 0, 0, 3 * RUN_PI / 4, 0).run();
+  const varnock_test::SteppedRay& r = step.from(0, 0, 0, 3 * RUN_PI / 4, 0).run();
   EXPECT_NEAR(r.X[1], -20 - 20 * ROOT2, 1e-12);
   EXPECT_NEAR(r.Z[1], 40 + 20 * ROOT2, 1e-12);  // hit at -20 - 20 sqrt 2, mirrored
   EXPECT_NEAR(r.U[1], 0, 1e-14);
@@ -51,10 +51,10 @@ TEST(ParaboloidalMirror, EveryRayFromTheFocusLeavesParallel) {
     const double t = polar(rng), p = azimuth(rng);
     const auto [u, v] =
         angles_of_direction(std::sin(t) * std::cos(p), std::sin(t) * std::sin(p), std::cos(t));
-    if (!travels_forward(RUN_PI, u, v)) ++backward;
+    if (!travels_forward<ScalarLanes>(RUN_PI, u, v)) ++backward;
     MirrorStep step(3, -0.04, zs);
     step.decentre(dx, dy);
-    const RayState& r = step.from(dx, dy, zs - f, u, v).run();
+    const varnock_test::SteppedRay& r = step.from(dx, dy, zs - f, u, v).run();
     EXPECT_NEAR(r.U[1], 0, 1e-11) << t << " " << p;
     EXPECT_NEAR(r.V[1], 0, 1e-11) << t << " " << p;
     // The hit lies on the paraboloid (X, Y are the hit's; Z is mirrored).
@@ -66,7 +66,7 @@ TEST(ParaboloidalMirror, EveryRayFromTheFocusLeavesParallel) {
 
 TEST(ParaboloidalMirror, ParallelRayComesBackThroughTheFocus) {
   MirrorStep step(3, 0.05, 10);
-  const RayState& r = step.from(1, 0, 0, 0, 0).run();
+  const varnock_test::SteppedRay& r = step.from(1, 0, 0, 0, 0).run();
   EXPECT_EQ(step.ray.sc.QA, 0);  // the linear equation's one root
   EXPECT_NEAR(r.Z[1], 10.025, 1e-13);
   EXPECT_EQ(r.X[1], 1);
@@ -76,7 +76,7 @@ TEST(ParaboloidalMirror, ParallelRayComesBackThroughTheFocus) {
   // Off a decentred axis, the unfolded ray crosses the axis at ZS + f.
   MirrorStep moved(3, 0.05, 10);
   moved.decentre(-1, 2);
-  const RayState& m = moved.from(2, 0, 0, 0, 0).run();
+  const varnock_test::SteppedRay& m = moved.from(2, 0, 0, 0, 0).run();
   EXPECT_NEAR(x_at(m, 20), -1, 1e-12);
   EXPECT_NEAR(varnock_test::y_at(m, 20), 2, 1e-12);
 }
@@ -84,8 +84,8 @@ TEST(ParaboloidalMirror, ParallelRayComesBackThroughTheFocus) {
 TEST(ParaboloidalMirror, SignOfTheCurvatureDoesNotMatter) {
   for (double u : {0.3, 2.5}) {
     MirrorStep plus(3, 0.05, 10), minus(3, -0.05, 10);
-    const RayState& a = plus.from(0.7, -1.2, 1, u, -0.2).run();
-    const RayState& b = minus.from(0.7, -1.2, 1, u, -0.2).run();
+    const varnock_test::SteppedRay& a = plus.from(0.7, -1.2, 1, u, -0.2).run();
+    const varnock_test::SteppedRay& b = minus.from(0.7, -1.2, 1, u, -0.2).run();
     EXPECT_EQ(a.X[1], b.X[1]);
     EXPECT_EQ(a.Y[1], b.Y[1]);
     EXPECT_EQ(a.Z[1], b.Z[1]);
@@ -98,7 +98,7 @@ TEST(ParaboloidalMirror, ZeroCurvatureIsAPlaneMirror) {
   MirrorStep step(3, 0, 6);
   step.decentre(1, 1);
   step.ray.sc.QA = 13;
-  const RayState& r = step.from(0.5, 0.25, 0, 0.3, -0.2).run();
+  const varnock_test::SteppedRay& r = step.from(0.5, 0.25, 0, 0.3, -0.2).run();
   EXPECT_EQ(r.Z[1], 6);
   EXPECT_EQ(r.X[1], 0.5 - std::tan(0.3) * 6);
   EXPECT_EQ(r.Y[1], 0.25 - std::tan(-0.2) * 6);
@@ -118,7 +118,7 @@ TEST(ParaboloidalMirror, DirectionClassUsesTheRunsHalfPi) {
   for (const Case& c : {Case{half, 0, false}, Case{-half, 0, false}, Case{0, half, false},
                         Case{2, 0, false}, Case{NOT_A_NUMBER, 0, false},
                         Case{std::nextafter(half, 0.0), 0, true}, Case{0.3, -1.5, true}}) {
-    EXPECT_EQ(travels_forward(RUN_PI, c.u, c.v), c.forward) << c.u << " " << c.v;
+    EXPECT_EQ(travels_forward<ScalarLanes>(RUN_PI, c.u, c.v), c.forward) << c.u << " " << c.v;
     MirrorStep step(3, 0.05, 10);
     step.from(0.1, 0.1, 0, c.u, c.v).run();
     // A backward ray's incoming direction is reversed.
@@ -134,14 +134,14 @@ TEST(ParaboloidalMirror, AMissOrANotANumberAngleGivesNoRay) {
   // A steep ray in the plane y = 30, well outside the bowl: its line never
   // meets the paraboloid (x^2 + 900 = 40 (10 - z) has no root).
   MirrorStep miss(3, 0.05, 10);
-  const RayState& a = miss.from(0, 30, 0, 1.2, 0).run();
+  const varnock_test::SteppedRay& a = miss.from(0, 30, 0, 1.2, 0).run();
   EXPECT_TRUE(std::isnan(a.Z[1]));
   EXPECT_TRUE(std::isnan(a.X[1]));
   EXPECT_TRUE(std::isnan(a.U[1]));
   EXPECT_TRUE(std::isnan(a.V[1]));
 
   MirrorStep lost(3, 0.05, 10);
-  const RayState& b = lost.from(0, 0, 0, NOT_A_NUMBER, 0.1).run();
+  const varnock_test::SteppedRay& b = lost.from(0, 0, 0, NOT_A_NUMBER, 0.1).run();
   EXPECT_TRUE(std::isnan(b.U[1]));
   EXPECT_TRUE(std::isnan(b.V[1]));
 }
@@ -151,7 +151,7 @@ TEST(ParaboloidalMirror, ReadsNoIndexAndLeavesDcosDsinAndTheRayFlagAlone) {
   step.ray.RAYOK = 0;
   step.ray.sc.DCOS = 11;
   step.ray.sc.DSIN = 12;
-  const RayState& r = step.from(1, 0.5, 0, 0.1, 2.9).run();
+  const varnock_test::SteppedRay& r = step.from(1, 0.5, 0, 0.1, 2.9).run();
   EXPECT_TRUE(std::isfinite(r.U[1]));
   EXPECT_TRUE(std::isfinite(r.V[1]));
   EXPECT_EQ(r.RAYOK, 0);

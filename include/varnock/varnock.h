@@ -1,9 +1,10 @@
 // Varnock: illumination ray tracing of a ring source through a coaxial
 // system of lenses, mirrors, lens arrays and stops.
 //
-// A Session runs input sheets and writes the three result files, keeping
-// its model state from one run to the next as one loaded copy of the legacy
-// library did:
+// A Session runs input sheets and writes the three result files. It keeps
+// the one thing a run leaves for the next, as one loaded copy of the legacy
+// library did: the source point the run ended on, which the next run's fan
+// listing shows.
 //
 //   varnock::Session session;
 //   varnock::RunResult r = session.run("lens.txt", "out/");
@@ -11,6 +12,8 @@
 //   else std::cout << r.success().totals.ratio << '\n';
 #pragma once
 
+#include <array>
+#include <atomic>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -28,8 +31,15 @@ inline constexpr const char* SHEET_FILE = "IN_FM.txt";
 inline constexpr const char* FAN_LISTING_FILE = "OUT_MI.txt";
 inline constexpr const char* PASS_MARKER_FILE = "OUT_MR.txt";
 inline constexpr const char* REPORT_FILE = "OUT_M.txt";
+inline constexpr const char* RUN_RECORD_FILE = "run.json";
 
 const char* version();
+
+// The work of a run, used wherever a run's size is shown or estimated:
+// ray-surface steps = rays traced (rays of non-negative weight) x NSURF.
+inline std::int64_t ray_surface_steps(std::int64_t rays_traced, int surfaces) {
+  return surfaces > 0 ? rays_traced * surfaces : 0;
+}
 
 struct RunTotals {
   double total = 0;        // weight of every traced ray
@@ -37,20 +47,38 @@ struct RunTotals {
   double ratio = 0;        // transmitted / total (not a number when total is 0)
   std::int64_t fan_rays = 0;          // rays in the fan
   std::int64_t source_positions = 0;  // scan steps x ring positions
+  int index_sets = 0;                 // refractive-index sets traced
+  int surfaces = 0;                   // surfaces each ray crosses
   std::int64_t rays_traced = 0;       // traces run (rays of non-negative weight)
+  std::int64_t steps = 0;             // ray-surface steps: rays_traced x surfaces
+};
+
+// The three grids of OUT_M.txt, [first index][second index] as the report
+// names them (IXY[x cell][y cell], IUV[U cell][V cell]), and beside each the
+// number of rays that landed in every cell.
+inline constexpr int GRID_SIZE = 41;
+using GridValues = std::array<std::array<double, GRID_SIZE>, GRID_SIZE>;
+using GridCounts = std::array<std::array<std::int64_t, GRID_SIZE>, GRID_SIZE>;
+struct RunMaps {
+  GridValues IXY{}, IUV{}, IUV_P{};
+  GridCounts IXY_rays{}, IUV_rays{}, IUV_P_rays{};
 };
 
 struct RunSuccess {
   RunTotals totals;
+  RunMaps maps;
   // Cells whose text was not entirely a number, counts that were capped, and
   // the like: the run went on with the values shown.
   std::vector<std::string> warnings;
   double elapsed_seconds = 0;
+  unsigned threads = 1;      // threads that traced
+  const char* mode = "exact";  // how the rays were traced
 };
 
 enum class FailureKind {
-  Sheet,   // the sheet is missing, unreadable or refused
-  Output,  // the output folder or a result file cannot be written
+  Sheet,      // the sheet is missing, unreadable or refused
+  Output,     // the output folder or a result file cannot be written
+  Cancelled,  // the run was stopped through RunOptions::cancel
 };
 
 struct RunFailure {
@@ -76,15 +104,37 @@ class RunResult {
   std::variant<RunSuccess, RunFailure> value_;
 };
 
+// How far a run has got. Counts cover the work of all threads, folded in
+// order.
+struct RunProgress {
+  std::int64_t positions_done = 0;   // source positions complete
+  std::int64_t positions_total = 0;  // scan steps x ring positions
+  std::int64_t rays_traced = 0;
+  std::int64_t steps = 0;            // ray-surface steps done
+  double fraction = 0;               // of the run's rays, 0 to 1
+  double elapsed_seconds = 0;
+  double seconds_left = -1;          // an estimate; negative while unknown
+};
+
+// The CPUs this process may run on: its affinity mask, limited by a CPU
+// quota (cgroup) where one is set. At least 1.
+unsigned available_cpus();
+
 struct RunOptions {
-  // Called after every source-position pass with the passes done and the
-  // passes in all.
-  std::function<void(std::int64_t done, std::int64_t total)> on_progress;
-  // A run that fails after it has begun writing leaves OUT_M.txt empty, so
-  // that no earlier report sits beside its files; a refused sheet leaves the
-  // folder alone. With this set, every failure leaves OUT_M.txt empty,
-  // creating it if need be: the drop-in entry's caller reads it regardless.
-  bool create_empty_report_on_failure = false;
+  // Threads that trace: 0 means available_cpus(); 1 runs everything on the
+  // calling thread. The files are the same bytes for every count.
+  unsigned threads = 0;
+  // Called on the calling thread about ten times a second while the rays
+  // are traced, and once at the end of the tracing.
+  std::function<void(const RunProgress&)> on_progress;
+  // When set and it becomes true, the run stops within a fraction of a
+  // second and fails with FailureKind::Cancelled.
+  const std::atomic<bool>* cancel = nullptr;
+  // Session::run also writes run.json beside the files: the program and its
+  // version, the mode and threads, the SHA-256 of the sheet and of every
+  // result file, and the summary. An earlier run.json is removed as soon as
+  // the run starts writing, so it never describes other files.
+  bool write_run_record = false;
 };
 
 class Session {
@@ -95,12 +145,12 @@ class Session {
   Session& operator=(const Session&) = delete;
 
   // Reads one sheet and writes OUT_MI.txt, OUT_MR.txt and OUT_M.txt into
-  // output_dir, which must exist.
+  // output_dir, which must exist. A refused sheet leaves the folder alone; a
+  // run that fails after it has begun writing leaves OUT_M.txt empty, so
+  // that no earlier report sits beside its files. The threads it starts are
+  // joined before it returns.
   RunResult run(const std::filesystem::path& sheet, const std::filesystem::path& output_dir,
                 const RunOptions& options = {});
-
-  // The model state as the last run left it.
-  const Model& model() const { return *model_; }
 
  private:
   std::unique_ptr<Model> model_;

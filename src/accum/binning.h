@@ -3,6 +3,8 @@
 // centred on zero, and each cell window is closed below and open above.
 #pragma once
 
+#include "accum/ray_record.h"
+
 namespace varnock {
 
 // floor(value/pitch + 20 + 0.5), the additions in that order, as a 32-bit
@@ -12,9 +14,25 @@ int cell_index(double value, double pitch);
 
 inline bool in_grid(int index) { return index >= 0 && index <= 40; }
 
+// The record of a ray that left the last surface at (x, y) with angles
+// (u, v): binned when all four cells are in their grids and RAYOK held.
+RayRecord bin_ray(double weight, double x, double y, double u, double v, bool ok, double DXY,
+                  double DUV);
+
 // Weight of a ray with angles (U, V) leaving the source point (x0, y0): the
 // cosine between its direction and the direction in the x-y plane from the
-// source towards the axis. Not a number for a source on the axis.
+// source towards the axis. Not a number for a source on the axis. The
+// engine keeps the direction part per fan ray (fan_direction) and the
+// source part per position (toward_axis); ray_weight is the two together.
+struct PlaneDirection {
+  double x = 0, y = 0;
+};
+// From the tangents tu = tan U, tv = tan V: (tu, tv) / sqrt((1 + tu^2) + tv^2).
+PlaneDirection fan_direction(double tu, double tv);
+PlaneDirection toward_axis(double x0, double y0);
+inline double weight_of(const PlaneDirection& ray, const PlaneDirection& source) {
+  return ray.x * source.x + ray.y * source.y;
+}
 double ray_weight(double U, double V, double x0, double y0);
 
 }  // namespace varnock

@@ -1,20 +1,16 @@
-// The model state of one engine: what the sheet fills in, the fan, the ray
-// being traced and the accumulated results.
+// The model state of one engine: what the sheet fills in, the fan, and the
+// accumulated results.
 //
-// It is split by who may write what while the source-position passes run:
-//   SystemState  - sheet values, surface table, vertex positions of the
-//                  current scan step and the fan; read-only during a pass.
-//   RayState     - the one ray being traced: its tables at every surface,
-//                  RAYOK, the scratch record of the surface models and the
-//                  surface data a model may change while it works. A pass
-//                  traces into a RayState it is handed, so several rays can
-//                  later be traced side by side, each in its own state.
+//   SystemState  - sheet values, surface table and the fan; read-only while
+//                  the rays are traced, so that every thread reads the same.
+//   SourcePoint  - the source point the last run ended on: the one value a
+//                  run leaves behind for the next, whose fan listing prints it.
 //   Results      - the grids and totals, grown in a fixed order.
 //
 // Everything starts zeroed and persists between runs of one engine: a run
 // overwrites what it reads and leaves the rest as the previous run left it.
-// The one place where that shows is the fan listing, which prints the source
-// point the previous run ended on.
+// The rays in flight live in the tracer's blocks (trace/ray_block.h), not
+// here.
 #pragma once
 
 #include <array>
@@ -22,11 +18,12 @@
 #include <vector>
 
 #include "model/limits.h"
+#include "varnock/varnock.h"
 
 namespace varnock {
 
 using SurfaceArray = std::array<double, NUMB>;
-using Grid = std::array<std::array<double, GRID_CELLS>, GRID_CELLS>;
+using Grid = GridValues;
 
 // Run parameters, written by the sheet reader at every run.
 struct RunParams {
@@ -56,15 +53,20 @@ struct SurfaceTable {
   SurfaceArray PA{};  // first type parameter
   SurfaceArray PB{};  // second type parameter
   // RN[w][s]: index of the medium after surface s in set w = 1..NSET.
-  // Row 0 is not kept here: the active set travels with the ray (RayState).
+  // Row 0 is not kept here: each surface step is handed its two indices.
   std::array<SurfaceArray, MAX_INDEX_SETS + 1> RN{};
 };
 
 // The fan of ray directions. Slot n = 1..NRAY holds fan ray n; slot 0 is
-// never used, so the ray numbers match the listing.
+// never used, so the ray numbers match the listing. Beside the angles it
+// keeps what every source position reuses: their tangents (the first
+// surface step's) and the unit direction's x and y components, from which
+// a ray's weight at a source point is one product each.
 struct FanTable {
   std::vector<double> UFAN{0.0};
   std::vector<double> VFAN{0.0};
+  std::vector<double> TU{0.0}, TV{0.0};  // tan UFAN, tan VFAN
+  std::vector<double> EX{0.0}, EY{0.0};  // tan / sqrt((1 + tu^2) + tv^2)
   int NRAY = 0;
 };
 
@@ -73,46 +75,15 @@ struct SystemState {
   double PI = 0;
   RunParams params;
   SurfaceTable surf;
-  // ZS[s]: axial position of the vertex of surface s+1 for the current scan
-  // step.
-  SurfaceArray ZS{};
   // Centre of the source ring; nothing sets it, so the ring is on the axis.
   double XC0 = 0;
   double YC0 = 0;
   FanTable fan;
 };
 
-// Scratch record of the surface models. It is never cleared: a field that a
-// step does not set keeps what an earlier step left.
-struct TraceScratch {
-  double QA = 0, QB = 0, QC = 0;  // coefficients of the intersection equation
-  double TU = 0, TV = 0;          // tangents of the incoming angles
-  double X0 = 0, Y0 = 0;          // incoming ray at z = 0, from the surface axis
-  double ANGI = 0, ANGR = 0;      // angles of incidence and refraction
-  double NX = 0, NY = 0, NZ = 0;  // unit surface normal at the hit point
-  double EX = 0, EY = 0, EZ = 0;  // unit incoming direction
-  double DCOS = 0, DSIN = 0;      // differences of the angles' cosines, sines
-  double DLEN = 0;                // length of the chord F - E
-  double PF = 0;                  // factor of N in the change vector
-  double WX = 0, WY = 0, WZ = 0;  // change vector, parallel to F - E
-  double WLEN = 0;                // its length
-  double FX = 0, FY = 0, FZ = 0;  // outgoing direction
-  double SINI = 0, SINR = 0, COSI = 0, COSR = 0;
-};
-
-// The ray being traced, at every surface: index 0 is the source point.
-struct RayState {
-  SurfaceArray X{}, Y{}, Z{};  // where the ray meets surface s
-  SurfaceArray U{}, V{};       // its direction angles after surface s
-  int RAYOK = 0;               // 1 while the ray counts
-  TraceScratch sc;
-  // Active index set: RN0[s] is the index after surface s for this ray.
-  SurfaceArray RN0{};
-  // Working copies of the surface data that some surface models change
-  // while they trace (lens arrays pick a lenslet through the decentres, the
-  // tilted mirror moves its sphere). A pass loads them from the system at
-  // its start, so such changes stay private to the ray state that made them.
-  SurfaceArray DX{}, DY{}, ZS{};
+// Where the last source position of a run lay; z is always 0.
+struct SourcePoint {
+  double X = 0, Y = 0;
 };
 
 // Accumulated results of one run.
@@ -123,11 +94,13 @@ struct Results {
   double TOTAL = 0;  // weight of every traced ray
   double TRANS = 0;  // sum of IXY, formed by the report
   double RATIO = 0;  // TRANS / TOTAL, formed by the report
+  // Rays that landed in each cell, beside the weights; the files ignore them.
+  GridCounts IXY_rays{}, IUV_rays{}, IUV_P_rays{};
 };
 
 struct Model {
   SystemState sys;
-  RayState ray;
+  SourcePoint last_source;
   Results res;
 };
 

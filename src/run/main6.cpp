@@ -5,10 +5,17 @@
 // leaves OUT_M.txt empty, so that no earlier report passes for this call's.
 //
 // The exchange folder is C:\VBA_C_APP64\ on Windows. Elsewhere it is the
-// folder named by VARNOCK_DIR, or the current working folder.
+// folder named by VARNOCK_DIR, or the current working folder. The rays are
+// traced on worker threads inside the call, as many as VARNOCK_THREADS says
+// (0 or unset: the CPUs this process may run on); every thread has ended
+// when main6 returns, so the front end may unload the library at once.
 #include <cstdlib>
 #include <filesystem>
+#include <string_view>
 
+#include "model/model.h"
+#include "run/run_driver.h"
+#include "support/files.h"
 #include "varnock/varnock.h"
 
 #if defined(_WIN32)
@@ -20,10 +27,10 @@
 namespace {
 
 // One model for the life of the loaded library: each call starts from the
-// state the previous call left.
-varnock::Session& library_session() {
-  static varnock::Session session;
-  return session;
+// source point the previous call ended on.
+varnock::Model& library_model() {
+  static varnock::Model model;
+  return model;
 }
 
 std::filesystem::path exchange_folder() {
@@ -35,16 +42,33 @@ std::filesystem::path exchange_folder() {
 #endif
 }
 
+// VARNOCK_THREADS as a whole number of threads; anything else (unset, empty,
+// negative, not a number) means the default, 0.
+unsigned threads_from_environment() {
+  const char* text = std::getenv("VARNOCK_THREADS");
+  if (text == nullptr || *text == '\0') return 0;
+  unsigned long long value = 0;
+  for (const char c : std::string_view(text)) {
+    if (c < '0' || c > '9') return 0;
+    value = value * 10 + static_cast<unsigned>(c - '0');
+    if (value > varnock::MAX_THREADS) value = varnock::MAX_THREADS;
+  }
+  return static_cast<unsigned>(value);
+}
+
 }  // namespace
 
 VARNOCK_EXPORT void main6(void) {
   try {
     const std::filesystem::path dir = exchange_folder();
     varnock::RunOptions options;
-    options.create_empty_report_on_failure = true;
-    library_session().run(dir / varnock::SHEET_FILE, dir, options);
+    options.threads = threads_from_environment();
+    const varnock::RunResult result =
+        varnock::run_sheet_result(library_model(), dir / varnock::SHEET_FILE, dir, options);
+    // The caller reads OUT_M.txt whatever happened: it must find it empty
+    // rather than an earlier report.
+    if (!result.ok()) varnock::empty_file(dir / varnock::REPORT_FILE, true);
   } catch (...) {
-    // Nothing may escape into the caller's process; Session::run reports
-    // its own failures, so this catches only the unforeseen.
+    // Nothing may escape into the caller's process.
   }
 }

@@ -1,19 +1,34 @@
 #include "run/run_driver.h"
 
+#include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cmath>
+#include <memory>
+#include <new>
 #include <string>
+#include <system_error>
+#include <vector>
 
-#include "accum/run_position.h"
+#include "accum/fold.h"
+#include "accum/pass_tasks.h"
+#include "accum/positions.h"
 #include "model/read_sheet.h"
 #include "model/sheet_cells.h"
+#include "parallel/ordered_runner.h"
 #include "run/report.h"
 #include "source/fan.h"
 #include "support/files.h"
 #include "support/run_error.h"
 
+#ifndef VARNOCK_VERSION
+#define VARNOCK_VERSION "unknown"
+#endif
+
 namespace varnock {
 namespace {
+
+using Clock = std::chrono::steady_clock;
 
 // Sheet cells of the fan's two counts, for messages: (column, row) from 0.
 constexpr int NPHI_COLUMN = 2, NPHI_ROW = 4;
@@ -33,102 +48,180 @@ void require_output_folder(const std::filesystem::path& dir) {
   }
 }
 
-void clear_results(Results& res) {
-  res.TOTAL = 0;
-  for (int i = 0; i < GRID_CELLS; ++i) {
-    for (int j = 0; j < GRID_CELLS; ++j) {
-      res.IXY[i][j] = 0;
-      res.IUV[i][j] = 0;
-      res.IUV_P[i][j] = 0;
+double seconds_since(Clock::time_point start) {
+  return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+// The passes of every source position, traced on the run's threads and
+// folded in the serial order into model.res. Returns the rays traced.
+std::int64_t run_passes(Model& model, std::uint64_t positions, unsigned threads,
+                        const RunOptions& options, Clock::time_point start,
+                        const std::string& sheet_name) {
+  const SystemState& sys = model.sys;
+  const RunParams& p = sys.params;
+  const std::int64_t per_position = static_cast<std::int64_t>(sys.fan.NRAY) *
+                                    std::max(p.NSET, 0);
+  PassPlan plan(positions, per_position, slots_per_task(p.NSURF));
+
+  SerialSums sums(p.SELI, p.SELJ);
+  Fold fold(model.res, sums, p.SELI, p.SELJ);
+  std::vector<std::unique_ptr<PassTracer>> tracers(threads);
+
+  // What the fold has reached, read by the progress reports on the calling
+  // thread while another thread may be folding.
+  std::atomic<std::int64_t> rays_folded{0};
+  std::atomic<std::uint64_t> positions_folded{0};
+  std::atomic<double> fraction_folded{0};
+  auto report_progress = [&] {
+    if (!options.on_progress) return;
+    RunProgress progress;
+    progress.positions_total = static_cast<std::int64_t>(positions);
+    progress.positions_done = static_cast<std::int64_t>(positions_folded.load());
+    progress.rays_traced = rays_folded.load();
+    progress.steps = ray_surface_steps(progress.rays_traced, p.NSURF);
+    progress.fraction = fraction_folded.load();
+    progress.elapsed_seconds = seconds_since(start);
+    if (progress.fraction > 0) {
+      progress.seconds_left =
+          progress.elapsed_seconds * (1 - progress.fraction) / progress.fraction;
     }
-  }
-}
+    options.on_progress(progress);
+  };
 
-// Vertex positions for scan step k: the system moves from -WSCAN/2 in steps
-// of WSCAN/NSCAN, stopping one step short of +WSCAN/2.
-void place_surfaces(SystemState& sys, int k) {
-  const RunParams& p = sys.params;
-  sys.ZS[0] = (sys.surf.TH[0] - p.WSCAN / 2) + (p.WSCAN * k) / p.NSCAN;
-  for (int i = 1; i <= p.NSURF; ++i) sys.ZS[i] = sys.surf.TH[i] + sys.ZS[i - 1];
-}
-
-// Source point j of the ring. Consecutive points are 6.28/NRING rad apart,
-// the legacy constant, not 2 pi.
-void place_source(const SystemState& sys, RayState& ray, int j) {
-  const RunParams& p = sys.params;
-  const double a = (6.28 * j) / p.NRING;
-  ray.X[0] = sys.XC0 + p.RSRC * std::cos(a);
-  ray.Y[0] = sys.YC0 + p.RSRC * std::sin(a);
+  OrderedRunControl control;
+  control.threads = threads;
+  control.window = 3 * static_cast<std::size_t>(threads);
+  control.cancel = options.cancel;
+  control.on_tick = report_progress;
+  const bool finished = run_ordered<PassTask, std::vector<RayRecord>>(
+      control, [&](PassTask& task) { return plan.next(task); },
+      [&](const PassTask& task, std::vector<RayRecord>& records, unsigned thread) {
+        std::unique_ptr<PassTracer>& tracer = tracers[thread];
+        if (!tracer) tracer = std::make_unique<PassTracer>(sys);
+        tracer->trace(task, records);
+      },
+      [&](const PassTask& task, std::vector<RayRecord>& records) {
+        fold.add(records);
+        rays_folded.store(fold.rays());
+        positions_folded.store(task.end.position);
+        fraction_folded.store(plan.fraction(task.end));
+      });
+  if (!finished) fail_cancelled(sheet_name);
+  fold.finish();
+  fraction_folded.store(1);
+  positions_folded.store(positions);
+  report_progress();
+  return fold.rays();
 }
 
 // Everything that writes files: the fan listing, the passes and the report.
 // A failure part way leaves the report empty, so that no earlier report sits
 // beside a half-written run and passes for its result.
-void compute_and_write(Model& model, std::int64_t fan_rays, const std::filesystem::path& output_dir,
-                       const RunOptions& options, RunSuccess& summary) {
+void compute_and_write(Model& model, const FanPlan& fan_plan, const std::filesystem::path& output_dir,
+                       unsigned threads, const RunOptions& options, Clock::time_point start,
+                       const std::string& sheet_name, RunSuccess& summary) {
   SystemState& sys = model.sys;
-  RayState& ray = model.ray;
   Results& res = model.res;
   const RunParams& p = sys.params;
 
-  // Model -> fan, listed as it is built.
+  // An earlier run record would describe other files from here on.
+  if (options.write_run_record) {
+    std::error_code ec;
+    std::filesystem::remove(output_dir / RUN_RECORD_FILE, ec);
+  }
+
+  // Model -> fan, listed as it is built: the source point it shows is where
+  // the previous run ended.
   OutputFile listing(output_dir / FAN_LISTING_FILE);
-  build_fan(sys, ray, &listing, fan_rays);
+  if (!build_fan(sys, fan_plan, model.last_source, &listing, threads, options.cancel)) {
+    fail_cancelled(sheet_name);
+  }
   listing.close();
 
   // The report exists, empty, from here until it is written at the end.
-  clear_results(res);
+  res = Results{};
   OutputFile report(output_dir / REPORT_FILE);
 
   // Fan -> passes -> grids: every scan step, every ring position.
-  const std::int64_t positions =
-      p.NSCAN > 0 && p.NRING > 0 ? std::int64_t{p.NSCAN} * p.NRING : 0;
+  const std::uint64_t positions =
+      p.NSCAN > 0 && p.NRING > 0
+          ? static_cast<std::uint64_t>(p.NSCAN) * static_cast<std::uint64_t>(p.NRING)
+          : 0;
   if (positions > 0) OutputFile(output_dir / PASS_MARKER_FILE).close();
-  std::int64_t done = 0;
-  for (int k = 0; k < p.NSCAN; ++k) {
-    place_surfaces(sys, k);
-    for (int j = 0; j < p.NRING; ++j) {
-      place_source(sys, ray, j);
-      summary.totals.rays_traced += run_position(sys, ray, res);
-      if (options.on_progress) options.on_progress(++done, positions);
-    }
-  }
+  summary.totals.rays_traced = run_passes(model, positions, threads, options, start, sheet_name);
+  // The next run's fan listing shows the last ring point of the last scan step.
+  if (positions > 0) model.last_source = ring_point(sys, p.NRING - 1);
 
   // Grids -> report.
   write_report(res, p, report);
 
-  summary.totals.total = res.TOTAL;
-  summary.totals.transmitted = res.TRANS;
-  summary.totals.ratio = res.RATIO;
-  summary.totals.fan_rays = sys.fan.NRAY;
-  summary.totals.source_positions = positions;
+  RunTotals& t = summary.totals;
+  t.total = res.TOTAL;
+  t.transmitted = res.TRANS;
+  t.ratio = res.RATIO;
+  t.fan_rays = sys.fan.NRAY;
+  t.source_positions = static_cast<std::int64_t>(positions);
+  t.index_sets = std::max(p.NSET, 0);
+  t.surfaces = p.NSURF;
+  t.steps = ray_surface_steps(t.rays_traced, p.NSURF);
+  RunMaps& maps = summary.maps;
+  maps.IXY = res.IXY;
+  maps.IUV = res.IUV;
+  maps.IUV_P = res.IUV_P;
+  maps.IXY_rays = res.IXY_rays;
+  maps.IUV_rays = res.IUV_rays;
+  maps.IUV_P_rays = res.IUV_P_rays;
 }
 
 }  // namespace
 
+unsigned resolve_threads(unsigned requested) {
+  const unsigned threads = requested > 0 ? requested : available_cpus();
+  return std::clamp(threads, 1u, MAX_THREADS);
+}
+
 RunSuccess run_sheet(Model& model, const std::filesystem::path& sheet,
                      const std::filesystem::path& output_dir, const RunOptions& options) {
-  const auto start = std::chrono::steady_clock::now();
+  const Clock::time_point start = Clock::now();
   RunSuccess summary;
+  const std::string sheet_name = display(sheet);
 
   // Sheet -> model. Everything that can refuse the sheet happens before the
   // first file is written, and a refused sheet leaves the folder alone.
   model.sys.PI = RUN_PI;
   read_sheet(SheetCells::parse(read_sheet_bytes(sheet, MAX_SHEET_BYTES)), model.sys,
              summary.warnings);
-  const std::int64_t fan_rays = count_fan_rays(model.sys.params, MAX_FAN_RAYS);
-  if (fan_rays > MAX_FAN_RAYS) refuse_oversized_fan(model.sys.params, display(sheet));
+  const FanPlan fan_plan = plan_fan(model.sys.params, MAX_FAN_RAYS);
+  if (fan_plan.rays > MAX_FAN_RAYS) refuse_oversized_fan(model.sys.params, sheet_name);
   require_output_folder(output_dir);
+  summary.threads = resolve_threads(options.threads);
 
   try {
-    compute_and_write(model, fan_rays, output_dir, options, summary);
+    compute_and_write(model, fan_plan, output_dir, summary.threads, options, start, sheet_name,
+                      summary);
   } catch (...) {
     empty_file(output_dir / REPORT_FILE, false);
     throw;
   }
-  summary.elapsed_seconds =
-      std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  summary.elapsed_seconds = seconds_since(start);
   return summary;
 }
+
+RunResult run_sheet_result(Model& model, const std::filesystem::path& sheet,
+                           const std::filesystem::path& output_dir, const RunOptions& options) {
+  try {
+    return run_sheet(model, sheet, output_dir, options);
+  } catch (const RunError& e) {
+    return e.failure();
+  } catch (const std::bad_alloc&) {
+    return RunFailure{FailureKind::Output, display(sheet), 0, 0, "out of memory"};
+  } catch (const std::exception& e) {
+    return RunFailure{FailureKind::Output, display(sheet), 0, 0, e.what()};
+  } catch (...) {
+    return RunFailure{FailureKind::Output, display(sheet), 0, 0, "an unexpected failure"};
+  }
+}
+
+const char* version() { return VARNOCK_VERSION; }
 
 }  // namespace varnock

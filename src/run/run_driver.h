@@ -9,9 +9,21 @@
 
 namespace varnock {
 
-// Runs one sheet into output_dir. Throws RunError when the sheet is refused
-// or a file cannot be written; nothing is written for a refused sheet.
+// Most threads a run starts, whatever it is asked for.
+inline constexpr unsigned MAX_THREADS = 256;
+
+// The threads a run uses when asked for `requested`: 0 means the CPUs this
+// process may run on.
+unsigned resolve_threads(unsigned requested);
+
+// Runs one sheet into output_dir. Throws RunError when the sheet is refused,
+// a file cannot be written or the run is cancelled; nothing is written for
+// a refused sheet. Every thread it starts has ended when it returns.
 RunSuccess run_sheet(Model& model, const std::filesystem::path& sheet,
                      const std::filesystem::path& output_dir, const RunOptions& options);
+
+// run_sheet with every failure turned into a RunFailure: nothing escapes.
+RunResult run_sheet_result(Model& model, const std::filesystem::path& sheet,
+                           const std::filesystem::path& output_dir, const RunOptions& options);
 
 }  // namespace varnock

@@ -3,7 +3,9 @@
 // proportional to the sine of its angle.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
+#include <vector>
 
 #include "model/model.h"
 #include "support/files.h"
@@ -18,16 +20,31 @@ double cone_angle(const RunParams& p, std::int64_t j);
 // range makes no ray.
 int cone_azimuths(double st, int NPHI);
 
-// Rays the fan will hold. Counting stops as soon as the sum passes limit, so
-// a mistyped count is cheap to refuse.
+// The cones that hold rays, in order, and where each one's rays start in
+// the fan (0-based).
+struct FanCone {
+  double ct = 0, st = 0;  // cosine and sine of the polar angle
+  int azimuths = 0;
+  std::int64_t first = 0;
+};
+struct FanPlan {
+  std::vector<FanCone> cones;
+  std::int64_t rays = 0;
+};
+
+// Lays the fan out cone by cone. Stops as soon as the count passes limit,
+// so a mistyped count is cheap to refuse (rays then exceeds limit).
+FanPlan plan_fan(const RunParams& p, std::int64_t limit);
+
+// Rays the fan will hold, counting no further than just past limit.
 std::int64_t count_fan_rays(const RunParams& p, std::int64_t limit);
 
-// Builds the fan into sys.fan and lists every ray in listing (when given).
-// The listing's first three columns show ray.X[0], ray.Y[0], ray.Z[0] as they
-// stand: the source point the previous run ended on. ray.U[0], ray.V[0] are
-// left holding the last ray's angles. ray_count is the fan's size as
-// count_fan_rays gave it; the caller refuses a fan of more than MAX_FAN_RAYS
-// rays beforehand.
-void build_fan(SystemState& sys, RayState& ray, OutputFile* listing, std::int64_t ray_count);
+// Builds the fan laid out by plan into sys.fan, and lists every ray in
+// listing when given: the header, then per ray the source point (the same
+// on every line: where the previous run ended, z = 0) and its U and V. The
+// rays are made and formatted in parallel chunks and written in order.
+// Returns false when cancel became true first.
+bool build_fan(SystemState& sys, const FanPlan& plan, const SourcePoint& listed_source,
+               OutputFile* listing, unsigned threads, const std::atomic<bool>* cancel = nullptr);
 
 }  // namespace varnock

@@ -26,4 +26,8 @@ void fail_output(const std::string& file, const std::string& message) {
   throw RunError(RunFailure{FailureKind::Output, file, 0, 0, message});
 }
 
+void fail_cancelled(const std::string& file) {
+  throw RunError(RunFailure{FailureKind::Cancelled, file, 0, 0, "the run was stopped before it finished"});
+}
+
 }  // namespace varnock

@@ -27,5 +27,7 @@ class RunError : public std::exception {
                                   const std::string& message);
 // A result file or the output folder cannot be written.
 [[noreturn]] void fail_output(const std::string& file, const std::string& message);
+// The run was stopped from outside (RunOptions::cancel).
+[[noreturn]] void fail_cancelled(const std::string& file);
 
 }  // namespace varnock

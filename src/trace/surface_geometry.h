@@ -1,44 +1,42 @@
 // Geometry shared by every surface model. Step s takes the ray from surface
-// s to surface s+1, whose vertex is at (DX[s+1], DY[s+1], ZS[s]) and whose
-// axis runs parallel to z. Between surfaces the ray is the line
-//   x(z) = X[s] - TU (z - Z[s]),  y(z) = Y[s] - TV (z - Z[s]),
-// with TU = tan U[s] and TV = tan V[s]: a positive U moves the ray towards
-// smaller x as z grows.
+// s to surface s+1, whose vertex is at (DX, DY, ZS) and whose axis runs
+// parallel to z. Between surfaces the ray is the line
+//   x(z) = X - TU (z - Z),  y(z) = Y - TV (z - Z),
+// with TU = tan U and TV = tan V: a positive U moves the ray towards smaller
+// x as z grows. Sums and products are evaluated from left to right as
+// written.
 #pragma once
 
-#include <cmath>
-
-#include "model/model.h"
+#include "trace/step_rays.h"
 
 namespace varnock {
 
-// The incoming line's tangents, and where it meets the plane z = 0 measured
-// from the surface axis: the line is then (X0 - TU z, Y0 - TV z, z).
-inline void enter_surface(RayState& r, int s) {
-  TraceScratch& q = r.sc;
-  q.TU = std::tan(r.U[s]);
-  q.TV = std::tan(r.V[s]);
-  q.X0 = r.X[s] + q.TU * r.Z[s] - r.DX[s + 1];
-  q.Y0 = r.Y[s] + q.TV * r.Z[s] - r.DY[s + 1];
+// Where the incoming line meets the plane z = 0, measured from the surface
+// axis through (DX, DY): the line is then (X0 - TU z, Y0 - TV z, z). The
+// tangents are already in the scratch record.
+template <class L>
+inline void enter_surface(StepRays<L>& r, typename L::D DX, typename L::D DY) {
+  auto& q = r.sc;
+  q.X0 = r.X + q.TU * r.Z - DX;
+  q.Y0 = r.Y + q.TV * r.Z - DY;
 }
 
-// The hit point's x and y from its height Z[s+1], along the incoming line.
-inline void transfer_to_hit(RayState& r, int s) {
-  const TraceScratch& q = r.sc;
-  r.X[s + 1] = r.X[s] - q.TU * (r.Z[s + 1] - r.Z[s]);
-  r.Y[s + 1] = r.Y[s] - q.TV * (r.Z[s + 1] - r.Z[s]);
+// The hit point's x and y from its height Z1, along the incoming line.
+template <class L>
+inline void transfer_to_hit(StepRays<L>& r) {
+  const auto& q = r.sc;
+  r.X1 = r.X - q.TU * (r.Z1 - r.Z);
+  r.Y1 = r.Y - q.TV * (r.Z1 - r.Z);
 }
 
-// Where the incoming line crosses the vertex plane z = ZS[s], stored as the
-// hit point at s+1. The lens arrays pick their lenslet and the aperture tests
-// its stop there; the surface model they then call overwrites this
-// provisional hit point with the true one.
-inline void carry_to_vertex_plane(RayState& r, int s) {
-  TraceScratch& q = r.sc;
-  q.TU = std::tan(r.U[s]);
-  q.TV = std::tan(r.V[s]);
-  r.Z[s + 1] = r.ZS[s];
-  transfer_to_hit(r, s);
+// Where the incoming line crosses the vertex plane z = ZS, stored as the hit
+// point at s+1. The lens arrays pick their lenslet and the aperture tests its
+// stop there; the surface model they then call overwrites this provisional
+// hit point with the true one.
+template <class L>
+inline void carry_to_vertex_plane(StepRays<L>& r, double ZS) {
+  r.Z1 = typename L::D(ZS);
+  transfer_to_hit(r);
 }
 
 // The root of QA z^2 + QB z + QC = 0 on the vertex's side of a surface of
@@ -47,13 +45,14 @@ inline void carry_to_vertex_plane(RayState& r, int s) {
 // the larger when it lies before it (CV < 0). A ray that misses the surface
 // takes the square root of a negative number and gets a height that is not a
 // number. A curvature that is not a number takes neither root and leaves
-// Z[s+1] as it was.
-inline void vertex_side_root(RayState& r, int s, double CV) {
-  const TraceScratch& q = r.sc;
+// Z1 as it was.
+template <class L>
+inline void vertex_side_root(StepRays<L>& r, double CV) {
+  const auto& q = r.sc;
   if (CV > 0) {
-    r.Z[s + 1] = (-q.QB - std::sqrt(q.QB * q.QB - 4 * q.QA * q.QC)) / (2 * q.QA);
+    r.Z1 = (-q.QB - L::sqrt(q.QB * q.QB - 4.0 * q.QA * q.QC)) / (2.0 * q.QA);
   } else if (CV < 0) {
-    r.Z[s + 1] = (-q.QB + std::sqrt(q.QB * q.QB - 4 * q.QA * q.QC)) / (2 * q.QA);
+    r.Z1 = (-q.QB + L::sqrt(q.QB * q.QB - 4.0 * q.QA * q.QC)) / (2.0 * q.QA);
   }
 }
 
@@ -63,8 +62,10 @@ inline void vertex_side_root(RayState& r, int s, double CV) {
 // at or beyond PI/2, or one that is not a number, makes it a backward ray,
 // as the fan marks the rays of its cones beyond 90 degrees. Every other
 // model takes every ray as travelling towards +z.
-inline bool travels_forward(double PI, double U, double V) {
-  return PI / 2 > std::fabs(U) && PI / 2 > std::fabs(V);
+template <class L>
+inline typename L::M travels_forward(double PI, typename L::D U, typename L::D V) {
+  using D = typename L::D;
+  return L::both(D(PI / 2) > L::fabs(U), D(PI / 2) > L::fabs(V));
 }
 
 }  // namespace varnock

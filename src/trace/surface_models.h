@@ -1,44 +1,54 @@
-// The surface models. surfN(o, r, s) takes the ray in r from surface s to
-// surface s+1 of type code N: it reads the ray at s and surface s+1's data
-// and writes the ray at s+1, using the scratch record as it goes.
+// The nine surface models. surfN(ss, r) takes the rays in r from surface s
+// to surface s+1 of type code N: it reads the rays at s and the surface data
+// in ss and writes the rays at s+1, using the scratch record as it goes.
+// Each is written once over the lane policy L (lanes.h).
+//
+//   1  refracting sphere (a plane when CV = 0); also every unknown code
+//   2  spherical mirror
+//   3  paraboloidal mirror, opening towards smaller z
+//   4  refracting cylinder, axis parallel to x
+//   5  cylindrical lens array: cylinders at the pitch PA in y, grid on the axis
+//   6  circular aperture of radius |PA| on the axis, then the refracting sphere
+//   7  two-dimensional lens array: spheres at the pitches PA, PB, grid on the
+//      surface's decentres
+//   8  ellipsoidal mirror given by its focal distances CV and PA
+//   9  spherical mirror tilted by PA (x-z plane) and PB (y-z plane)
 #pragma once
 
-#include "model/model.h"
-#include "trace/optics.h"
+#include "trace/circular_aperture.h"
+#include "trace/cylindrical_lens_array.h"
+#include "trace/ellipsoidal_mirror.h"
+#include "trace/lens_array_2d.h"
+#include "trace/paraboloidal_mirror.h"
+#include "trace/refracting_cylinder.h"
+#include "trace/refracting_sphere.h"
+#include "trace/spherical_mirror.h"
+#include "trace/tilted_spherical_mirror.h"
 
 namespace varnock {
 
-// Refracting sphere (a plane when CV = 0); also every unknown type code.
-void surf1(const Optics& o, RayState& r, int s);
+// Calls fn.template operator()<model>() with the model for a type code;
+// every code outside 2..9 (0, negative, 10 and above) gives the refracting
+// sphere. The block tracer chooses once per surface this way.
+template <class L, class Fn>
+inline void with_surface_model(int type_code, Fn&& fn) {
+  switch (type_code) {
+    case 2: fn.template operator()<surf2<L>>(); break;
+    case 3: fn.template operator()<surf3<L>>(); break;
+    case 4: fn.template operator()<surf4<L>>(); break;
+    case 5: fn.template operator()<surf5<L>>(); break;
+    case 6: fn.template operator()<surf6<L>>(); break;
+    case 7: fn.template operator()<surf7<L>>(); break;
+    case 8: fn.template operator()<surf8<L>>(); break;
+    case 9: fn.template operator()<surf9<L>>(); break;
+    default: fn.template operator()<surf1<L>>(); break;
+  }
+}
 
-// Refracting cylinder, axis parallel to x (a plane when CV = 0).
-void surf4(const Optics& o, RayState& r, int s);
-
-// Cylindrical lens array: cylinders at the pitch PA in y, grid on the axis;
-// leaves the chosen lenslet's centre in the working DY[s+1].
-void surf5(const Optics& o, RayState& r, int s);
-
-// Circular aperture of radius |PA| on the axis, then the refracting sphere;
-// clears RAYOK for a ray that does not pass.
-void surf6(const Optics& o, RayState& r, int s);
-
-// Two-dimensional lens array: spheres at the pitches PA in x and PB in y,
-// grid on the surface's decentres, which it restores after the step.
-void surf7(const Optics& o, RayState& r, int s);
-
-// Spherical mirror (a plane mirror when CV = 0).
-void surf2(const Optics& o, RayState& r, int s);
-
-// Paraboloidal mirror opening towards smaller z, focal distance |0.5/CV|;
-// backward rays meet its far side.
-void surf3(const Optics& o, RayState& r, int s);
-
-// Ellipsoidal mirror given by its focal distances CV (first) and PA
-// (second); a plane mirror when CV = 0.
-void surf8(const Optics& o, RayState& r, int s);
-
-// Spherical mirror tilted by PA (x-z plane) and PB (y-z plane) about the
-// point where it meets the axis. Overwrites the working DX[s+1], DY[s+1].
-void surf9(const Optics& o, RayState& r, int s);
+// One step of the rays in r through the surface in ss, by its type code.
+template <class L>
+inline void surface_step(const SurfaceStep& ss, StepRays<L>& r) {
+  with_surface_model<L>(ss.type, [&]<auto model>() { model(ss, r); });
+}
 
 }  // namespace varnock

@@ -14,8 +14,14 @@ mirrors, lens arrays and the stop (type codes 2 to 9, or those named by
 --model-types); they come from their own random stream, so the default
 sheets stay exactly as they are.
 
+The bundled benchmark sheets take part too, shortened to a few source
+positions. With --threads the tool runs every sheet once per thread count
+given, and every run must match the reference: the files may not depend on
+the number of threads.
+
 Usage: compare_with_reference.py --cli PATH [--count N] [--seed S] [--keep DIR]
                                  [--models N] [--model-types 2,3,...]
+                                 [--threads 1,2,...]
 """
 
 import argparse
@@ -256,9 +262,35 @@ def awkward_sheets():
     return sheets
 
 
-def run_cli(cli, sheet, out_dir):
-    result = subprocess.run([cli, "run", "-q", "--no-progress", sheet, "-o", out_dir],
-                            capture_output=True, text=True)
+def set_cell(text, column, row, value):
+    """The sheet text with one cell replaced."""
+    lines = text.split("\r\n")
+    cells = lines[row].split("\t")
+    cells += [""] * (column + 1 - len(cells))
+    cells[column] = value
+    lines[row] = "\t".join(cells)
+    return "\r\n".join(lines)
+
+
+def shortened_bench_sheets():
+    """The benchmark sheets with 3 ring points and 2 scan steps: realistic
+    systems and fans, few positions."""
+    folder = os.path.join(ROOT, "bench", "sheets")
+    sheets = []
+    for name in sorted(os.listdir(folder)):
+        if name.endswith(".txt"):
+            with open(os.path.join(folder, name), "rb") as f:
+                text = f.read().decode("latin-1")
+            text = set_cell(set_cell(text, 2, 8, "3"), 2, 9, "2")  # NRING, NSCAN
+            sheets.append(("bench/" + name, text))
+    return sheets
+
+
+def run_cli(cli, sheet, out_dir, threads=None):
+    command = [cli, "run", "-q", "--no-progress", sheet, "-o", out_dir]
+    if threads is not None:
+        command += ["--threads", str(threads)]
+    result = subprocess.run(command, capture_output=True, text=True)
     if result.returncode != 0:
         raise RuntimeError("varnock failed on %s: %s" % (sheet, result.stderr.strip()))
 
@@ -275,28 +307,31 @@ def first_difference(a, b):
     return "lengths differ: %d and %d bytes" % (len(a), len(b))
 
 
-def compare(cli, sheet, work):
-    ours = os.path.join(work, "cli")
+def compare(cli, sheet, work, thread_counts):
     ref = os.path.join(work, "reference")
-    for d in (ours, ref):
-        shutil.rmtree(d, ignore_errors=True)
-        os.makedirs(d)
-    run_cli(cli, sheet, ours)
+    shutil.rmtree(ref, ignore_errors=True)
+    os.makedirs(ref)
     run_reference(sheet, ref)
     problems = []
-    for name in RESULT_FILES:
-        a_path, b_path = os.path.join(ours, name), os.path.join(ref, name)
-        if os.path.exists(a_path) != os.path.exists(b_path):
-            problems.append("%s: written by only one side" % name)
-            continue
-        if not os.path.exists(a_path):
-            continue
-        with open(a_path, "rb") as f:
-            a = f.read()
-        with open(b_path, "rb") as f:
-            b = f.read()
-        if a != b:
-            problems.append("%s: %s" % (name, first_difference(a, b)))
+    for threads in thread_counts:
+        ours = os.path.join(work, "cli-%s" % threads)
+        shutil.rmtree(ours, ignore_errors=True)
+        os.makedirs(ours)
+        run_cli(cli, sheet, ours, threads)
+        label = "" if threads is None else " (%s threads)" % threads
+        for name in RESULT_FILES:
+            a_path, b_path = os.path.join(ours, name), os.path.join(ref, name)
+            if os.path.exists(a_path) != os.path.exists(b_path):
+                problems.append("%s%s: written by only one side" % (name, label))
+                continue
+            if not os.path.exists(a_path):
+                continue
+            with open(a_path, "rb") as f:
+                a = f.read()
+            with open(b_path, "rb") as f:
+                b = f.read()
+            if a != b:
+                problems.append("%s%s: %s" % (name, label, first_difference(a, b)))
     return problems
 
 
@@ -310,7 +345,10 @@ def main():
                         help="also compare this many mirror, array and stop systems")
     parser.add_argument("--model-types", default=",".join(str(t) for t in MODEL_TYPES),
                         help="comma-separated type codes those systems draw from")
+    parser.add_argument("--threads", help="comma-separated thread counts to run the tool with "
+                        "(default: the tool's own default)")
     args = parser.parse_args()
+    thread_counts = [int(t) for t in args.threads.split(",")] if args.threads else [None]
 
     rng = random.Random(args.seed)
     work = tempfile.mkdtemp(prefix="varnock-compare-")
@@ -322,6 +360,7 @@ def main():
                 sheets.append(("examples/" + name, f.read().decode("latin-1")))
     sheets += [("awkward-%02d" % i, text) for i, text in enumerate(awkward_sheets())]
     sheets += [("border-%02d" % i, text) for i, text in enumerate(border_sheets())]
+    sheets += shortened_bench_sheets()
     sheets += [("random-%03d" % i, random_sheet(rng)) for i in range(args.count)]
     if args.models > 0:
         types = tuple(int(t) for t in args.model_types.split(","))
@@ -334,7 +373,7 @@ def main():
             path = os.path.join(work, "IN_FM.txt")
             with open(path, "wb") as f:
                 f.write(text.encode("latin-1"))
-            problems = compare(args.cli, path, work)
+            problems = compare(args.cli, path, work, thread_counts)
             if problems:
                 failures += 1
                 print("DIFFERENT %s: %s" % (label, "; ".join(problems)))

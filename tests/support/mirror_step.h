@@ -7,7 +7,6 @@
 
 #include "model/model.h"
 #include "support/surface_step.h"
-#include "trace/trace.h"
 
 namespace varnock_test {
 
@@ -15,21 +14,22 @@ inline constexpr double NOT_A_NUMBER = std::numeric_limits<double>::quiet_NaN();
 
 // A mirror step: the model is the tracer's for the type code, and both
 // indices are not-a-number, since a mirror that read one would spoil the ray.
-struct MirrorStep : SurfaceStep {
+struct MirrorStep : SingleStep {
   MirrorStep(int type, double cv, double zs, double pa = 0, double pb = 0)
-      : SurfaceStep(cv, zs, NOT_A_NUMBER, NOT_A_NUMBER) {
-    table.STYPE[1] = type;
+      : SingleStep(cv, zs, NOT_A_NUMBER, NOT_A_NUMBER) {
+    type_code = type;
     params(pa, pb);
   }
+  int type_code;
   MirrorStep& decentre(double dx, double dy) {
-    SurfaceStep::decentre(dx, dy);
+    SingleStep::decentre(dx, dy);
     return *this;
   }
   MirrorStep& from(double x, double y, double z, double u, double v) {
-    SurfaceStep::from(x, y, z, u, v);
+    SingleStep::from(x, y, z, u, v);
     return *this;
   }
-  const varnock::RayState& run() { return SurfaceStep::run(varnock::surface_model(table.STYPE[1])); }
+  const SteppedRay& run() { return SingleStep::run(type_code); }
 };
 
 // The angles the fan gives a ray of unit direction (dx, dy, dz) heading
@@ -48,10 +48,10 @@ inline Angles angles_of_direction(double x, double y, double z) {
 
 // Where the stored ray at surface 1 is at height z: the line
 // x(z) = X[1] - tan U[1] (z - Z[1]), and likewise y.
-inline double x_at(const varnock::RayState& r, double z) {
+inline double x_at(const SteppedRay& r, double z) {
   return r.X[1] - std::tan(r.U[1]) * (z - r.Z[1]);
 }
-inline double y_at(const varnock::RayState& r, double z) {
+inline double y_at(const SteppedRay& r, double z) {
   return r.Y[1] - std::tan(r.V[1]) * (z - r.Z[1]);
 }
 

@@ -37,9 +37,12 @@ class Runner:
 
     name = None
 
-    def __init__(self, work, exchange):
+    def __init__(self, work, exchange, threads):
         self.work = work
         self.exchange = exchange
+        # VARNOCK_THREADS for every call: the two platforms trace with
+        # different numbers of threads, and must still agree byte for byte.
+        self.threads = threads
 
     def reset(self):
         for folder in (self.work, self.exchange):
@@ -59,7 +62,9 @@ class Runner:
         """Carries out the plan's steps in one process; returns its output."""
         with open(os.path.join(self.work, "plan.txt"), "w", newline="\n") as f:
             f.write("\n".join(steps) + "\n")
-        result = self.launch([self.exchange_argument(), "plan.txt"], env_extra or {})
+        env = {"VARNOCK_THREADS": str(self.threads)}
+        env.update(env_extra or {})
+        result = self.launch([self.exchange_argument(), "plan.txt"], env)
         out = result.stdout.decode("utf-8", "replace")
         if result.returncode != 0 or not out.rstrip().endswith("plan complete"):
             raise LoaderFailed("%s loader failed (exit %d):\n%s\n%s" % (
@@ -103,8 +108,8 @@ class WindowsRunner(Runner):
 
     name = "Windows"
 
-    def __init__(self, wine, dll, loader):
-        super().__init__(wine.drive_c("varnock-test"), wine.drive_c("VBA_C_APP64"))
+    def __init__(self, wine, dll, loader, threads=3):
+        super().__init__(wine.drive_c("varnock-test"), wine.drive_c("VBA_C_APP64"), threads)
         self.wine = wine
         self.dll = dll
         self.loader = loader
@@ -121,8 +126,8 @@ class WindowsRunner(Runner):
         return "C:\\VBA_C_APP64\\"
 
     def launch(self, args, env_extra):
-        assert not env_extra, "a Windows run takes no environment settings"
-        return self.wine.run("main6_loader.exe", args, cwd=self.work)
+        # Wine hands the Unix environment on to the Windows process.
+        return self.wine.run("main6_loader.exe", args, cwd=self.work, env_extra=env_extra)
 
 
 class LinuxRunner(Runner):
@@ -131,8 +136,8 @@ class LinuxRunner(Runner):
 
     name = "Linux"
 
-    def __init__(self, work, library, loader):
-        super().__init__(os.path.join(work, "run"), os.path.join(work, "exchange"))
+    def __init__(self, work, library, loader, threads=1):
+        super().__init__(os.path.join(work, "run"), os.path.join(work, "exchange"), threads)
         self.library = os.path.abspath(library)
         self.loader = os.path.abspath(loader)
 

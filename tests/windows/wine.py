@@ -63,14 +63,16 @@ class Wine:
                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         subprocess.run([self.wineserver, "-w"], env=self.env(), timeout=60)
 
-    def run(self, program, args, cwd, timeout=600):
+    def run(self, program, args, cwd, timeout=600, env_extra=None):
         """Runs a Windows program; returns the completed process, its output
         read back from files: Wine's background services inherit the output
         handles, so a pipe would not close while they live on."""
         out_path = os.path.join(cwd, ".wine-stdout")
         err_path = os.path.join(cwd, ".wine-stderr")
+        env = self.env()
+        env.update(env_extra or {})
         with open(out_path, "wb") as out, open(err_path, "wb") as err:
-            result = subprocess.run([self.wine64, program] + list(args), cwd=cwd, env=self.env(),
+            result = subprocess.run([self.wine64, program] + list(args), cwd=cwd, env=env,
                                     stdin=subprocess.DEVNULL, stdout=out, stderr=err,
                                     timeout=timeout)
         with open(out_path, "rb") as out, open(err_path, "rb") as err:

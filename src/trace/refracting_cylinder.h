@@ -19,35 +19,50 @@
 // the hit point, NY, NZ and the refraction step are the sphere's. The x
 // decentre DX[s+1] enters only X0, which nothing here uses further, so it
 // has no effect. The ray keeps its slope in x up to the cylinder, so X[s+1]
-// is the true x of the hit point. The medium before the surface has index
-// RN0[s], the one after it RN0[s+1]; the sums are evaluated left to right.
+// is the true x of the hit point. The medium before the surface has the
+// active set's index RN[w][s], the one after it RN[w][s+1]; the sums are
+// evaluated left to right.
+#pragma once
+
 #include "trace/bend_step.h"
 #include "trace/surface_geometry.h"
-#include "trace/surface_models.h"
 
 namespace varnock {
 
-void surf4(const Optics& o, RayState& r, int s) {
-  TraceScratch& q = r.sc;
-  const double CV = o.surf.CV[s + 1];
-  const double ZS = r.ZS[s];
-  enter_surface(r, s);
+// The cylinder with its vertex line at y = DY: the sheet's decentre, or the
+// lenslet the cylindrical lens array picked for each ray.
+template <class L>
+inline void refracting_cylinder(const SurfaceStep& ss, typename L::D DY, StepRays<L>& r) {
+  using D = typename L::D;
+  auto& q = r.sc;
+  const double CV = ss.CV;
+  const double ZS = ss.ZS;
+  enter_surface<L>(r, D(ss.DX), DY);
 
   if (CV == 0) {
-    r.Z[s + 1] = ZS;
+    r.Z1 = D(ZS);
   } else {
-    q.QA = 1 + q.TV * q.TV;
-    q.QB = -2 * (ZS + 1 / CV + q.TV * q.Y0);
+    q.QA = 1.0 + q.TV * q.TV;
+    q.QB = -2.0 * (ZS + 1 / CV + q.TV * q.Y0);
     q.QC = ZS * ZS + 2 * ZS / CV + q.Y0 * q.Y0;
-    vertex_side_root(r, s, CV);
+    vertex_side_root<L>(r, CV);
   }
-  transfer_to_hit(r, s);
+  transfer_to_hit<L>(r);
 
-  q.NX = +0.0;
-  q.NY = (r.DY[s + 1] - r.Y[s + 1]) * CV;
-  q.NZ = CV != 0 ? (ZS - r.Z[s + 1] + 1 / CV) * CV : 1;
+  q.NX = D(+0.0);
+  q.NY = (DY - r.Y1) * CV;
+  if (CV != 0) {
+    q.NZ = (ZS - r.Z1 + 1 / CV) * CV;
+  } else {
+    q.NZ = D(1.0);
+  }
 
-  refract(r, s);
+  refract<L>(r, ss.n_before, ss.n_after);
+}
+
+template <class L>
+inline void surf4(const SurfaceStep& ss, StepRays<L>& r) {
+  refracting_cylinder<L>(ss, typename L::D(ss.DY), r);
 }
 
 }  // namespace varnock

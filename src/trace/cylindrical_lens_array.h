@@ -11,27 +11,27 @@
 // The lenslet is chosen once, where the incoming ray crosses the vertex
 // plane: k = floor(y/PA + 1/2), which sends a ray exactly on a border to the
 // lenslet with the larger k (for a negative pitch, the one at smaller y).
-// Its centre PA k goes into the working decentre DY[s+1], where the cylinder
-// step reads it and where it stays after the step; the next ray through
-// this surface sets it afresh before it is read. The ray is then refracted
+// Its centre PA k is the vertex line of the cylinder step, ray by ray; the
+// surface table is not touched. The ray is then refracted
 // by that lenslet's full cylinder, even where it meets it beyond the
 // lenslet's edge: there is no clipping at the borders and no second choice.
 //
 // A pitch of 0 gives y/0 = +-inf (or 0/0 = NaN on the axis) and 0 times
 // the floored value is NaN, so the centre, and with it the ray's angles at
 // s+1, are not numbers whatever the curvature; the binning rejects the ray.
-#include <cmath>
+#pragma once
 
+#include "trace/refracting_cylinder.h"
 #include "trace/surface_geometry.h"
-#include "trace/surface_models.h"
 
 namespace varnock {
 
-void surf5(const Optics& o, RayState& r, int s) {
-  const double PA = o.surf.PA[s + 1];
-  carry_to_vertex_plane(r, s);
-  r.DY[s + 1] = PA * std::floor(r.Y[s + 1] / PA + 0.5);
-  surf4(o, r, s);
+template <class L>
+inline void surf5(const SurfaceStep& ss, StepRays<L>& r) {
+  const double PA = ss.PA;
+  carry_to_vertex_plane<L>(r, ss.ZS);
+  const typename L::D lenslet_y = PA * L::floor(r.Y1 / PA + 0.5);
+  refracting_cylinder<L>(ss, lenslet_y, r);
 }
 
 }  // namespace varnock

@@ -13,18 +13,22 @@
 // the refracting sphere (surf1), with CV[s+1], DX[s+1] and DY[s+1]: the
 // tracer carries lost rays on and the binning leaves them out. A pure stop
 // is CV = 0 with the same index on both sides.
+#pragma once
+
+#include "trace/refracting_sphere.h"
 #include "trace/surface_geometry.h"
-#include "trace/surface_models.h"
 
 namespace varnock {
 
-void surf6(const Optics& o, RayState& r, int s) {
-  const double PA = o.surf.PA[s + 1];
-  carry_to_vertex_plane(r, s);
-  const double x = r.X[s + 1];
-  const double y = r.Y[s + 1];
-  if (!(PA * PA > x * x + y * y)) r.RAYOK = 0;
-  surf1(o, r, s);
+template <class L>
+inline void surf6(const SurfaceStep& ss, StepRays<L>& r) {
+  using D = typename L::D;
+  const double PA = ss.PA;
+  carry_to_vertex_plane<L>(r, ss.ZS);
+  const D x = r.X1;
+  const D y = r.Y1;
+  r.ok = L::both(r.ok, D(PA * PA) > x * x + y * y);
+  surf1<L>(ss, r);
 }
 
 }  // namespace varnock

@@ -40,60 +40,58 @@
 // incoming ray, never from values an earlier step or ray left behind.
 // Focal distances of opposite signs, or f2 = 0, give not-a-number rays. No
 // refractive index is read.
+#pragma once
+
 #include <cmath>
 
 #include "trace/bend_step.h"
 #include "trace/sphere_surface.h"
 #include "trace/surface_geometry.h"
-#include "trace/surface_models.h"
 
 namespace varnock {
 
-void surf8(const Optics& o, RayState& r, int s) {
-  const double f1 = o.surf.CV[s + 1];
+template <class L>
+inline void surf8(const SurfaceStep& ss, StepRays<L>& r) {
+  using D = typename L::D;
+  const double f1 = ss.CV;
+  const double ZS = ss.ZS;
   if (f1 == 0) {
-    meet_sphere(0.0, r, s);
-    reflect(r, s);
+    meet_sphere<L>(0.0, D(ss.DX), D(ss.DY), ZS, r);
+    reflect<L>(r, ZS);
     return;
   }
 
-  TraceScratch& q = r.sc;
-  const double f2 = o.surf.PA[s + 1];
-  const double ZS = r.ZS[s];
+  auto& q = r.sc;
+  const double f2 = ss.PA;
   const double a = (f1 + f2) / 2;
   const double b = std::sqrt(f1 * f2);
-  enter_surface(r, s);
-  const bool forward = travels_forward(o.PI, r.U[s], r.V[s]);
+  enter_surface<L>(r, D(ss.DX), D(ss.DY));
+  const typename L::M forward = travels_forward<L>(ss.PI, r.U, r.V);
 
   q.QA = 1 / (a * a) + (q.TU * q.TU + q.TV * q.TV) / (b * b);
-  q.QB = 2 * (a - ZS) / (a * a) - 2 * (q.X0 * q.TU + q.Y0 * q.TV) / (b * b);
-  q.QC = (a - ZS) * (a - ZS) / (a * a) + (q.X0 * q.X0 + q.Y0 * q.Y0) / (b * b) - 1;
-  if (forward) {
-    r.Z[s + 1] = (-q.QB + std::sqrt(q.QB * q.QB - 4 * q.QA * q.QC)) / (2 * q.QA);
-    transfer_to_hit(r, s);
-  } else {
-    r.Z[s + 1] = (-q.QB - std::sqrt(q.QB * q.QB - 4 * q.QA * q.QC)) / (2 * q.QA);
-    r.X[s + 1] = 2 * r.DX[s + 1] - (r.X[s] - q.TU * (r.Z[s + 1] - r.Z[s]));
-    r.Y[s + 1] = 2 * r.DY[s + 1] - (r.Y[s] - q.TV * (r.Z[s + 1] - r.Z[s]));
-  }
+  q.QB = 2 * (a - ZS) / (a * a) - 2.0 * (q.X0 * q.TU + q.Y0 * q.TV) / (b * b);
+  q.QC = (a - ZS) * (a - ZS) / (a * a) + (q.X0 * q.X0 + q.Y0 * q.Y0) / (b * b) - 1.0;
+  const D root = L::sqrt(q.QB * q.QB - 4.0 * q.QA * q.QC);
+  r.Z1 = L::select(forward, (-q.QB + root) / (2.0 * q.QA), (-q.QB - root) / (2.0 * q.QA));
+  // A backward ray's hit point is turned half a turn about the mirror's axis.
+  const D hit_x = r.X - q.TU * (r.Z1 - r.Z);
+  const D hit_y = r.Y - q.TV * (r.Z1 - r.Z);
+  r.X1 = L::select(forward, hit_x, 2 * ss.DX - hit_x);
+  r.Y1 = L::select(forward, hit_y, 2 * ss.DY - hit_y);
 
-  const double hx = r.X[s + 1] - r.DX[s + 1];
-  const double hy = r.Y[s + 1] - r.DY[s + 1];
-  const double d = ((-b) * b) * ((r.Z[s + 1] + a) - ZS) / (a * a);
-  const double g = std::sqrt(d * d + hx * hx + hy * hy);
+  const D hx = r.X1 - ss.DX;
+  const D hy = r.Y1 - ss.DY;
+  const D d = ((-b) * b) * ((r.Z1 + a) - ZS) / (a * a);
+  const D g = L::sqrt(d * d + hx * hx + hy * hy);
   q.NX = hx / g;
   q.NY = hy / g;
   q.NZ = -d / g;
 
-  if (forward) {
-    incoming_direction(q);
-  } else {
-    half_turned_incoming_direction(q);
-  }
-  mirror_turn(q);
-  if (!forward) reverse_outgoing_direction(q);
-  outgoing_angles(r, s);
-  unfold(r, s);
+  half_turned_incoming_direction<L>(q, forward);
+  mirror_turn<L>(q);
+  reverse_outgoing_direction<L>(q, L::negate(forward));
+  outgoing_angles<L>(r);
+  unfold<L>(r, ZS);
 }
 
 }  // namespace varnock

@@ -13,15 +13,17 @@
 // stored ray travels on towards +z and the surfaces after the mirror follow
 // at their positive spacings. X[s+1], Y[s+1] stay the hit point's. A mirror
 // reads no refractive index, and every ray that meets it is reflected.
+#pragma once
+
 #include "trace/bend_step.h"
 #include "trace/sphere_surface.h"
-#include "trace/surface_models.h"
 
 namespace varnock {
 
-void surf2(const Optics& o, RayState& r, int s) {
-  meet_sphere(o.surf.CV[s + 1], r, s);
-  reflect(r, s);
+template <class L>
+inline void surf2(const SurfaceStep& ss, StepRays<L>& r) {
+  meet_sphere<L>(ss.CV, typename L::D(ss.DX), typename L::D(ss.DY), ss.ZS, r);
+  reflect<L>(r, ss.ZS);
 }
 
 }  // namespace varnock

@@ -26,53 +26,53 @@
 // reflection the system is unfolded in the vertex plane z = ZS[s]: Z[s+1]
 // becomes 2 ZS[s] minus the hit height and U, V change sign; X[s+1], Y[s+1]
 // stay the hit point's. No refractive index is read.
+#pragma once
+
 #include <cmath>
 
 #include "trace/bend_step.h"
 #include "trace/surface_geometry.h"
-#include "trace/surface_models.h"
 
 namespace varnock {
 
-void surf3(const Optics& o, RayState& r, int s) {
-  TraceScratch& q = r.sc;
-  const double CV = o.surf.CV[s + 1];
-  const double ZS = r.ZS[s];
+template <class L>
+inline void surf3(const SurfaceStep& ss, StepRays<L>& r) {
+  using D = typename L::D;
+  auto& q = r.sc;
+  const double CV = ss.CV;
+  const double ZS = ss.ZS;
   const double f = std::fabs(0.5 / CV);  // infinite for a plane
-  enter_surface(r, s);
-  const bool forward = travels_forward(o.PI, r.U[s], r.V[s]);
+  enter_surface<L>(r, D(ss.DX), D(ss.DY));
+  const typename L::M forward = travels_forward<L>(ss.PI, r.U, r.V);
 
   if (CV == 0) {
-    r.Z[s + 1] = ZS;
+    r.Z1 = D(ZS);
   } else {
     q.QA = q.TU * q.TU + q.TV * q.TV;
-    q.QB = 2 * (2 * f - q.X0 * q.TU - q.Y0 * q.TV);
+    q.QB = 2.0 * (2 * f - q.X0 * q.TU - q.Y0 * q.TV);
     q.QC = q.X0 * q.X0 + q.Y0 * q.Y0 - 4 * ZS * f;
-    if (q.QA == 0) {
-      r.Z[s + 1] = -q.QC / q.QB;
-    } else if (forward) {
-      r.Z[s + 1] = (-q.QB + std::sqrt(q.QB * q.QB - 4 * q.QA * q.QC)) / (2 * q.QA);
-    } else {
-      r.Z[s + 1] = (-q.QB - std::sqrt(q.QB * q.QB - 4 * q.QA * q.QC)) / (2 * q.QA);
-    }
+    const D root = L::sqrt(q.QB * q.QB - 4.0 * q.QA * q.QC);
+    const D far_side = L::select(forward, (-q.QB + root) / (2.0 * q.QA),
+                                 (-q.QB - root) / (2.0 * q.QA));
+    r.Z1 = L::select(q.QA == 0.0, -q.QC / q.QB, far_side);
   }
-  transfer_to_hit(r, s);
+  transfer_to_hit<L>(r);
 
-  const double hx = r.X[s + 1] - r.DX[s + 1];
-  const double hy = r.Y[s + 1] - r.DY[s + 1];
-  const double L = std::sqrt(4 * f * f + hx * hx + hy * hy);
-  q.NX = hx / L;
-  q.NY = hy / L;
-  q.NZ = CV == 0 ? 1 : 2 * f / L;
-
-  if (forward) {
-    incoming_direction(q);
+  const D hx = r.X1 - ss.DX;
+  const D hy = r.Y1 - ss.DY;
+  const D length = L::sqrt(4 * f * f + hx * hx + hy * hy);
+  q.NX = hx / length;
+  q.NY = hy / length;
+  if (CV == 0) {
+    q.NZ = D(1.0);
   } else {
-    reversed_incoming_direction(q);
+    q.NZ = 2 * f / length;
   }
-  mirror_turn(q);
-  outgoing_angles(r, s);
-  unfold(r, s);
+
+  directed_incoming_direction<L>(q, forward);
+  mirror_turn<L>(q);
+  outgoing_angles<L>(r);
+  unfold<L>(r, ZS);
 }
 
 }  // namespace varnock

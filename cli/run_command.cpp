@@ -1,0 +1,93 @@
+#include "run_command.h"
+
+#include <unistd.h>
+
+#include <atomic>
+#include <csignal>
+#include <filesystem>
+#include <iostream>
+#include <memory>
+#include <string>
+
+#include "exit_codes.h"
+#include "progress.h"
+#include "summary.h"
+#include "varnock/varnock.h"
+
+namespace varnock_cli {
+namespace {
+
+struct RunArguments {
+  std::string sheet;
+  std::string output_dir;
+  unsigned threads = 0;
+  bool quiet = false;
+  bool no_progress = false;
+};
+
+// Ctrl-C or a termination request stops the run between two tasks.
+std::atomic<bool> stop_requested{false};
+void request_stop(int) { stop_requested.store(true); }
+
+int run(const RunArguments& args) {
+  const std::filesystem::path sheet(args.sheet);
+  std::filesystem::path output_dir(args.output_dir);
+  if (args.output_dir.empty()) {
+    output_dir = sheet.parent_path();
+    if (output_dir.empty()) output_dir = ".";
+  }
+
+  ProgressLine progress(!args.no_progress && !args.quiet && isatty(STDERR_FILENO));
+  varnock::RunOptions options;
+  options.threads = args.threads;
+  options.write_run_record = true;
+  options.cancel = &stop_requested;
+  options.on_progress = [&](const varnock::RunProgress& p) { progress.update(p); };
+
+  std::signal(SIGINT, request_stop);
+  std::signal(SIGTERM, request_stop);
+  varnock::Session session;
+  const varnock::RunResult result = session.run(sheet, output_dir, options);
+  std::signal(SIGINT, SIG_DFL);
+  std::signal(SIGTERM, SIG_DFL);
+  progress.clear();
+
+  if (!result.ok()) {
+    const varnock::RunFailure& f = result.failure();
+    std::cerr << "varnock: " << f.describe() << '\n';
+    switch (f.kind) {
+      case varnock::FailureKind::Sheet: return EXIT_BAD_INPUT;
+      case varnock::FailureKind::Cancelled: return EXIT_INTERRUPTED;
+      case varnock::FailureKind::Output: return EXIT_FAILED;
+    }
+    return EXIT_FAILED;
+  }
+  for (const std::string& w : result.success().warnings) {
+    std::cerr << "varnock: warning: " << sheet.string() << ": " << w << '\n';
+  }
+  if (!args.quiet) std::cout << format_summary(sheet, output_dir, result.success());
+  return EXIT_OK;
+}
+
+}  // namespace
+
+void add_run_command(CLI::App& app, int& exit_code) {
+  auto args = std::make_shared<RunArguments>();
+  CLI::App* cmd = app.add_subcommand(
+      "run",
+      "Run one input sheet and write OUT_MI.txt (fan listing), OUT_MR.txt, OUT_M.txt (report) "
+      "and run.json (a record of the run) into the output folder.");
+  cmd->add_option("SHEET", args->sheet, "Input sheet: tab-separated text as the front end writes it")
+      ->required();
+  cmd->add_option("-o,--output", args->output_dir,
+                  "Folder for the result files (default: the folder that holds SHEET)");
+  cmd->add_option("-t,--threads", args->threads,
+                  "Threads that trace; 0 (the default) uses every CPU this process may run on. "
+                  "The files are the same for every count.")
+      ->check(CLI::Range(0u, 256u));
+  cmd->add_flag("-q,--quiet", args->quiet, "Print nothing on success");
+  cmd->add_flag("--no-progress", args->no_progress, "Do not show progress on the terminal");
+  cmd->callback([args, &exit_code] { exit_code = run(*args); });
+}
+
+}  // namespace varnock_cli

@@ -1,0 +1,141 @@
+#include "accum/pass_tasks.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "accum/positions.h"
+
+namespace varnock {
+
+SourcePoint ring_point(const SystemState& sys, int j) {
+  const RunParams& p = sys.params;
+  const double a = (6.28 * j) / p.NRING;
+  return SourcePoint{sys.XC0 + p.RSRC * std::cos(a), sys.YC0 + p.RSRC * std::sin(a)};
+}
+
+PassPlan::PassPlan(std::uint64_t positions, std::int64_t slots_per_position,
+                   std::int64_t slots_per_task)
+    : positions_(positions),
+      slots_per_position_(slots_per_position),
+      slots_per_task_(slots_per_task > 0 ? slots_per_task : 1) {}
+
+bool PassPlan::next(PassTask& task) {
+  if (slots_per_position_ <= 0 || at_.position >= positions_) return false;
+  task.begin = at_;
+  // Advance by the task's slots, carrying whole positions. No overflow:
+  // the slot stays below a position's slots plus a task's.
+  const std::int64_t slot = at_.slot + slots_per_task_;
+  const std::uint64_t carried = static_cast<std::uint64_t>(slot / slots_per_position_);
+  at_.slot = slot % slots_per_position_;
+  at_.position = carried >= positions_ - at_.position ? positions_ : at_.position + carried;
+  if (at_.position == positions_) at_.slot = 0;
+  task.end = at_;
+  return true;
+}
+
+double PassPlan::fraction(const SlotIndex& index) const {
+  if (positions_ == 0) return 1;
+  const double whole = static_cast<double>(index.position);
+  const double part = slots_per_position_ > 0 ? static_cast<double>(index.slot) /
+                                                    static_cast<double>(slots_per_position_)
+                                              : 0;
+  return std::min(1.0, (whole + part) / static_cast<double>(positions_));
+}
+
+std::int64_t slots_per_task(int NSURF) {
+  const std::int64_t steps_per_task = 131072;
+  return std::clamp<std::int64_t>(steps_per_task / std::max(NSURF, 1), 1024, 16384);
+}
+
+PassTracer::PassTracer(const SystemState& sys, BlockTracer tracer)
+    : sys_(sys),
+      tracer_(tracer),
+      block_(std::make_unique<RayBlock>()),
+      block_weight_(BLOCK_RAYS) {}
+
+void PassTracer::begin_position(std::uint64_t position) {
+  const RunParams& p = sys_.params;
+  const int k = static_cast<int>(position / static_cast<std::uint64_t>(p.NRING));
+  const int j = static_cast<int>(position % static_cast<std::uint64_t>(p.NRING));
+  if (k != scan_step_) {
+    place_surfaces(sys_, k, ZS_);
+    scan_step_ = k;
+    set_ = -1;
+  }
+  source_ = ring_point(sys_, j);
+  to_axis_ = toward_axis(source_.X, source_.Y);
+}
+
+void PassTracer::use_set(int w) {
+  if (w == set_) return;
+  prepare_surface_steps(sys_.surf, sys_.params.NSURF, ZS_, w, sys_.PI, steps_);
+  set_ = w;
+}
+
+void PassTracer::add_ray(int n, double weight, std::vector<RayRecord>& records) {
+  RayBlock& b = *block_;
+  const std::size_t i = static_cast<std::size_t>(b.count);
+  const FanTable& fan = sys_.fan;
+  const std::size_t slot = static_cast<std::size_t>(n);
+  RayColumns& at = b.side[0];
+  at.X[i] = source_.X;
+  at.Y[i] = source_.Y;
+  at.Z[i] = 0;  // the source lies in the plane z = 0
+  at.U[i] = fan.UFAN[slot];
+  at.V[i] = fan.VFAN[slot];
+  b.TU[i] = fan.TU[slot];
+  b.TV[i] = fan.TV[slot];
+  b.ok[i] = 1;
+  block_weight_[i] = weight;
+  if (++b.count == BLOCK_RAYS) flush(records);
+}
+
+void PassTracer::flush(std::vector<RayRecord>& records) {
+  RayBlock& b = *block_;
+  if (b.count == 0) return;
+  b.cur = 0;
+  b.padded = b.count;
+  tracer_(steps_.data(), static_cast<int>(steps_.size()), b);
+  const RayColumns& last = b.at_surface();
+  const RunParams& p = sys_.params;
+  for (int i = 0; i < b.count; ++i) {
+    const std::size_t k = static_cast<std::size_t>(i);
+    records.push_back(bin_ray(block_weight_[k], last.X[k], last.Y[k], last.U[k], last.V[k],
+                              b.ok[k] != 0, p.DXY, p.DUV));
+  }
+  b.count = 0;
+}
+
+void PassTracer::trace(const PassTask& task, std::vector<RayRecord>& records) {
+  records.clear();
+  const FanTable& fan = sys_.fan;
+  const std::int64_t nray = fan.NRAY;
+  const std::int64_t per_position = nray * sys_.params.NSET;
+  block_->count = 0;
+
+  for (std::uint64_t position = task.begin.position;; ++position) {
+    const bool last = position == task.end.position;
+    const std::int64_t from = position == task.begin.position ? task.begin.slot : 0;
+    const std::int64_t to = last ? task.end.slot : per_position;
+    if (from < to) {
+      begin_position(position);
+      for (std::int64_t slot = from; slot < to;) {
+        // One index set at a time: the block holds rays of one set.
+        const int w = static_cast<int>(slot / nray) + 1;
+        const std::int64_t set_end = std::min<std::int64_t>(to, static_cast<std::int64_t>(w) * nray);
+        use_set(w);
+        for (; slot < set_end; ++slot) {
+          const int n = static_cast<int>(slot % nray) + 1;
+          const std::size_t k = static_cast<std::size_t>(n);
+          const double W = weight_of(PlaneDirection{fan.EX[k], fan.EY[k]}, to_axis_);
+          // Heading away from the axis, or no weight: not traced at all.
+          if (W >= 0) add_ray(n, W, records);
+        }
+        flush(records);
+      }
+    }
+    if (last) break;
+  }
+}
+
+}  // namespace varnock

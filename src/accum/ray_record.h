@@ -1,0 +1,20 @@
+// What the fold needs of one traced ray: its weight and the four cells it
+// landed in. Threads trace rays into records; the fold adds them up in the
+// serial order.
+#pragma once
+
+#include <cstdint>
+
+namespace varnock {
+
+struct RayRecord {
+  double weight = 0;
+  // Cells 0..40 of x, y, U and V; ix = -1 when the ray is not binned (a cell
+  // outside its grid, not a number, or RAYOK cleared): it then counts in
+  // TOTAL only.
+  std::int8_t ix = -1, iy = -1, iu = -1, iv = -1;
+
+  bool binned() const { return ix >= 0; }
+};
+
+}  // namespace varnock

@@ -1,0 +1,97 @@
+#include "api/run_record.h"
+
+#include <openssl/evp.h>
+
+#include <cmath>
+#include <cstdio>
+#include <memory>
+#include <nlohmann/json.hpp>
+#include <stdexcept>
+#include <vector>
+
+#include "support/files.h"
+
+namespace varnock {
+namespace {
+
+using Json = nlohmann::ordered_json;
+
+// A number as JSON has it; not-a-number and infinities (a ratio of 0/0) have
+// no JSON form and become null.
+Json number(double v) { return std::isfinite(v) ? Json(v) : Json(nullptr); }
+
+}  // namespace
+
+std::string file_sha256(const std::filesystem::path& path) {
+  std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(open_file(path, "rb"), std::fclose);
+  if (!file) throw std::runtime_error(display(path) + ": cannot read: " + last_error_text());
+  std::unique_ptr<EVP_MD_CTX, void (*)(EVP_MD_CTX*)> ctx(EVP_MD_CTX_new(), EVP_MD_CTX_free);
+  if (!ctx || EVP_DigestInit_ex(ctx.get(), EVP_sha256(), nullptr) != 1) {
+    throw std::runtime_error("SHA-256 is not available");
+  }
+  std::vector<unsigned char> chunk(1 << 20);
+  for (;;) {
+    const std::size_t got = std::fread(chunk.data(), 1, chunk.size(), file.get());
+    if (got > 0) EVP_DigestUpdate(ctx.get(), chunk.data(), got);
+    if (got < chunk.size()) break;
+  }
+  if (std::ferror(file.get())) {
+    throw std::runtime_error(display(path) + ": cannot read: " + last_error_text());
+  }
+  unsigned char digest[EVP_MAX_MD_SIZE];
+  unsigned int length = 0;
+  EVP_DigestFinal_ex(ctx.get(), digest, &length);
+  static const char* const hex = "0123456789abcdef";
+  std::string text;
+  for (unsigned int i = 0; i < length; ++i) {
+    text += hex[digest[i] >> 4];
+    text += hex[digest[i] & 15];
+  }
+  return text;
+}
+
+std::string run_record_text(const std::filesystem::path& sheet,
+                            const std::filesystem::path& output_dir, const RunSuccess& run) {
+  const RunTotals& t = run.totals;
+  Json record;
+  record["program"] = "varnock";
+  record["version"] = version();
+  record["mode"] = run.mode;
+  record["threads"] = run.threads;
+  record["sheet"] = {{"path", display(sheet)}, {"sha256", file_sha256(sheet)}};
+  Json files = Json::object();
+  for (const char* name : {FAN_LISTING_FILE, PASS_MARKER_FILE, REPORT_FILE}) {
+    const std::filesystem::path path = output_dir / name;
+    std::error_code ec;
+    if (!std::filesystem::exists(path, ec)) continue;  // no pass ran: no OUT_MR.txt
+    files[name] = {{"sha256", file_sha256(path)},
+                   {"bytes", static_cast<std::uintmax_t>(std::filesystem::file_size(path))}};
+  }
+  record["files"] = files;
+  const double seconds = run.elapsed_seconds;
+  record["summary"] = {
+      {"fan_rays", t.fan_rays},
+      {"source_positions", t.source_positions},
+      {"index_sets", t.index_sets},
+      {"surfaces", t.surfaces},
+      {"rays_traced", t.rays_traced},
+      {"ray_surface_steps", t.steps},
+      {"total", number(t.total)},
+      {"transmitted", number(t.transmitted)},
+      {"ratio", number(t.ratio)},
+      {"elapsed_seconds", seconds},
+      {"steps_per_second", seconds > 0 ? number(static_cast<double>(t.steps) / seconds) : Json(nullptr)},
+  };
+  record["warnings"] = run.warnings;
+  return record.dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
+}
+
+void write_run_record(const std::filesystem::path& sheet, const std::filesystem::path& output_dir,
+                      const RunSuccess& run) {
+  const std::string text = run_record_text(sheet, output_dir, run);
+  OutputFile out(output_dir / RUN_RECORD_FILE);
+  out.write(text);
+  out.close();
+}
+
+}  // namespace varnock

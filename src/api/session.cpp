@@ -1,0 +1,26 @@
+#include "api/run_record.h"
+#include "model/model.h"
+#include "run/run_driver.h"
+#include "support/files.h"
+#include "varnock/varnock.h"
+
+namespace varnock {
+
+Session::Session() : model_(std::make_unique<Model>()) {}
+Session::~Session() = default;
+
+RunResult Session::run(const std::filesystem::path& sheet, const std::filesystem::path& output_dir,
+                       const RunOptions& options) {
+  RunResult result = run_sheet_result(*model_, sheet, output_dir, options);
+  if (result.ok() && options.write_run_record) {
+    try {
+      write_run_record(sheet, output_dir, result.success());
+    } catch (const std::exception& e) {
+      return RunFailure{FailureKind::Output, display(output_dir / RUN_RECORD_FILE), 0, 0,
+                        e.what()};
+    }
+  }
+  return result;
+}
+
+}  // namespace varnock

@@ -1,0 +1,69 @@
+// A block of rays traced together: the block goes through surface s before
+// surface s+1, the surface model is chosen once per surface for the whole
+// block, and the rays' data is kept as columns (structure of arrays) so that
+// a vector policy loads several rays at once. Only what a ray in flight needs
+// is kept: the ray at the current surface, the one being written at the
+// next, the tangents of its angles and its RAYOK flag.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <vector>
+
+#include "model/model.h"
+#include "trace/step_rays.h"
+
+namespace varnock {
+
+inline constexpr int BLOCK_RAYS = 256;
+
+struct RayColumns {
+  alignas(64) std::array<double, BLOCK_RAYS> X{}, Y{}, Z{}, U{}, V{};
+};
+
+struct RayBlock {
+  // Rays in the block; the columns are valid up to padded, a multiple of the
+  // lane width (the lanes past count hold copies and are never read out).
+  int count = 0;
+  int padded = 0;
+  // side[cur] holds the rays at the current surface, the other side is
+  // written by the next step.
+  int cur = 0;
+  RayColumns side[2];
+  // tan U and tan V of the rays at the current surface.
+  alignas(64) std::array<double, BLOCK_RAYS> TU{}, TV{};
+  alignas(64) std::array<std::uint8_t, BLOCK_RAYS> ok{};
+
+  const RayColumns& at_surface() const { return side[cur]; }
+  RayColumns& at_surface() { return side[cur]; }
+};
+
+// Step s = 0..NSURF-1 takes the rays onto surface s+1: the surfaces of the
+// system as one index set sees them at one scan step.
+using SurfaceSteps = std::vector<SurfaceStep>;
+
+// Fills steps[s] for s = 0..NSURF-1 from the sheet's surface table, the
+// vertex positions ZS of the scan step and index set w (1..NSET).
+void prepare_surface_steps(const SurfaceTable& surf, int NSURF, const SurfaceArray& ZS, int w,
+                           double PI, SurfaceSteps& steps);
+
+// The exact tracer: carries the rays of the block through every step, one
+// ray per lane group, with the C library's maths. Before the call the block
+// holds the rays at the source plane with their tangents and RAYOK set;
+// after it, at_surface() holds them at the last surface. Rays are carried
+// through every surface even when a model has cleared RAYOK or their values
+// are no longer numbers: the binning decides whether they count.
+void trace_block_exact(const SurfaceStep* steps, int count, RayBlock& block);
+
+// One ray through every step, kept at every surface: index 0 is the start.
+// For tests and drawings; the same models as the block tracer.
+struct RayPoint {
+  double X = 0, Y = 0, Z = 0, U = 0, V = 0;
+};
+struct RayPath {
+  std::vector<RayPoint> at;
+  bool ok = true;  // RAYOK after the last surface
+};
+RayPath trace_path(const SurfaceStep* steps, int count, const RayPoint& start);
+
+}  // namespace varnock
