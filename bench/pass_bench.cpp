@@ -3,7 +3,7 @@
 //   BM_PassTask      one source position of the bundled condenser example,
 //                    traced by one thread's tracer into records: the kernel.
 //   BM_WholeRun      a whole run of each benchmark sheet (bench/sheets/), with
-//                    1 and 2 threads, files included.
+//                    1 and 2 threads, exact and fast, files included.
 #include <benchmark/benchmark.h>
 
 #include <filesystem>
@@ -44,11 +44,12 @@ void BM_PassTask(benchmark::State& state) {
 }
 BENCHMARK(BM_PassTask)->Unit(benchmark::kMillisecond);
 
-void BM_WholeRun(benchmark::State& state, const char* sheet) {
+void BM_WholeRun(benchmark::State& state, const char* sheet, bool fast) {
   const std::filesystem::path out = std::filesystem::temp_directory_path() / "varnock-bench";
   std::filesystem::create_directories(out);
   varnock::RunOptions options;
   options.threads = static_cast<unsigned>(state.range(0));
+  options.fast = fast;
   std::int64_t steps = 0;
   for (auto _ : state) {
     varnock::Session session;
@@ -62,8 +63,14 @@ void BM_WholeRun(benchmark::State& state, const char* sheet) {
   state.counters["steps/s"] = benchmark::Counter(static_cast<double>(steps), benchmark::Counter::kIsRate);
   std::filesystem::remove_all(out);
 }
-BENCHMARK_CAPTURE(BM_WholeRun, condenser, "condenser.txt")->Arg(1)->Arg(2)->Unit(benchmark::kSecond)->UseRealTime()->Iterations(1);
-BENCHMARK_CAPTURE(BM_WholeRun, reflector, "reflector.txt")->Arg(1)->Arg(2)->Unit(benchmark::kSecond)->UseRealTime()->Iterations(1);
-BENCHMARK_CAPTURE(BM_WholeRun, mixed, "mixed.txt")->Arg(1)->Arg(2)->Unit(benchmark::kSecond)->UseRealTime()->Iterations(1);
+#define WHOLE_RUN(name, sheet, fast)                                                      \
+  BENCHMARK_CAPTURE(BM_WholeRun, name, sheet, fast)                                       \
+      ->Arg(1)->Arg(2)->Unit(benchmark::kSecond)->UseRealTime()->Iterations(1)
+WHOLE_RUN(condenser, "condenser.txt", false);
+WHOLE_RUN(reflector, "reflector.txt", false);
+WHOLE_RUN(mixed, "mixed.txt", false);
+WHOLE_RUN(condenser_fast, "condenser.txt", true);
+WHOLE_RUN(reflector_fast, "reflector.txt", true);
+WHOLE_RUN(mixed_fast, "mixed.txt", true);
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <iostream>
 #include <string>
 
+#include "compare_command.h"
 #include "exit_codes.h"
 #include "run_command.h"
 #include "varnock/varnock.h"
@@ -19,6 +20,7 @@ int main(int argc, char** argv) {
 
   int exit_code = varnock_cli::EXIT_OK;
   varnock_cli::add_run_command(app, exit_code);
+  varnock_cli::add_compare_command(app, exit_code);
 
   try {
     app.parse(argc, argv);

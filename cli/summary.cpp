@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "support/number_text.h"
+#include "text_format.h"
 
 namespace varnock_cli {
 namespace {
@@ -16,13 +16,6 @@ std::string with_separators(std::int64_t n) {
     out += digits[i];
   }
   return out;
-}
-
-// The totals as the report prints them (a sign-free "nan" included).
-std::string fixed(double v) {
-  std::string text;
-  varnock::append_fixed(text, v);
-  return text;
 }
 
 std::string seconds(double v) {
@@ -49,11 +42,11 @@ std::string format_summary(const std::filesystem::path& sheet,
   s += "transmitted       " + fixed(t.transmitted) + "\n";
   s += "ratio             " + fixed(t.ratio) + "\n";
   s += "elapsed           " + seconds(result.elapsed_seconds) + "\n";
-  s += "threads           " + std::to_string(result.threads) + " (" + result.mode + " mode)\n";
+  std::string mode = std::string(result.mode) + " mode";
+  if (*result.simd != '\0') mode += ", " + std::string(result.simd);
+  s += "threads           " + std::to_string(result.threads) + " (" + mode + ")\n";
   if (result.elapsed_seconds > 0) {
-    char rate[64];
-    std::snprintf(rate, sizeof rate, "%.3g", static_cast<double>(t.steps) / result.elapsed_seconds);
-    s += "steps per second  " + std::string(rate) + "\n";
+    s += "steps per second  " + general(static_cast<double>(t.steps) / result.elapsed_seconds) + "\n";
   }
   return s;
 }

@@ -8,6 +8,8 @@ packages=(
   libcli11-dev                     # command-line parsing
   nlohmann-json3-dev               # run records (run.json)
   libssl-dev                       # SHA-256 of the files a run record lists
+  libsleef-dev                     # vector maths of the fast mode
+  valgrind                         # checks the fast mode's vector code for unset values
   libgtest-dev libgmock-dev        # tests
   libbenchmark-dev                 # benchmarks
   python3                          # the reference implementation the tests compare with

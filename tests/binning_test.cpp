@@ -42,6 +42,23 @@ TEST(CellIndex, NotANumberAndHugeValuesGiveTheInvalidIndex) {
   EXPECT_EQ(to_int32_or_invalid(2147483648.0), INVALID_INT32);
 }
 
+TEST(RayRecord, BinnedOnlyWithEveryCellInsideAndRayokSet) {
+  const RayRecord inside = record_of(0.5, 0, 40, 20, 7, true);
+  EXPECT_TRUE(inside.binned());
+  EXPECT_EQ(inside.ix, 0);
+  EXPECT_EQ(inside.iy, 40);
+  EXPECT_EQ(inside.iu, 20);
+  EXPECT_EQ(inside.iv, 7);
+  EXPECT_EQ(inside.weight, 0.5);
+  EXPECT_FALSE(record_of(0.5, 0, 40, 20, 7, false).binned());  // a stop took it
+  const double nan = std::nan("");
+  for (double outside : {-1.0, 41.0, nan, std::numeric_limits<double>::infinity(), -2147483648.0}) {
+    EXPECT_FALSE(record_of(1, outside, 20, 20, 20, true).binned()) << outside;
+    EXPECT_FALSE(record_of(1, 20, 20, 20, outside, true).binned()) << outside;
+    EXPECT_EQ(record_of(1, 20, outside, 20, 20, true).weight, 1);  // still in TOTAL
+  }
+}
+
 TEST(RayWeight, IsTheCosineTowardsTheAxis) {
   // Source at (1, 0): a ray with a positive U heads towards smaller x.
   EXPECT_NEAR(ray_weight(0.3, 0, 1, 0), std::sin(0.3), 1e-15);

@@ -251,6 +251,68 @@ TEST(Cli, InterruptStopsARunAndExitsWith130) {
   EXPECT_FALSE(std::filesystem::exists(dir / "run.json"));
 }
 
+// A lens that gathers the light near the axis.
+TestSheet lens_system() {
+  TestSheet lens;
+  lens.NPHI = 60;
+  lens.surfaces = {varnock_test::SurfaceRow{0, 10, 0, 0, 1, 0, 0, {1}},
+                   varnock_test::SurfaceRow{0.05, 3, 0, 0, 1, 0, 0, {1.5}},
+                   varnock_test::SurfaceRow{-0.05, 20, 0, 0, 1, 0, 0, {1}}};
+  return lens;
+}
+
+TEST(Cli, FastRunsNameTheirPathAndUsageIsChecked) {
+  TempDir dir;
+  write_file(dir / "lens.txt", lens_system().text());
+  const Outcome fast = varnock("run --fast --simd sse2 " + quoted(dir / "lens.txt"));
+  ASSERT_EQ(fast.exit_code, 0) << fast.err;
+  EXPECT_NE(fast.out.find("(fast mode, sse2)"), std::string::npos) << fast.out;
+  const nlohmann::json record = nlohmann::json::parse(read_file(dir / "run.json"));
+  EXPECT_EQ(record["mode"], "fast");
+  EXPECT_EQ(record["simd"], "sse2");
+  EXPECT_EQ(varnock("run --simd sse2 " + quoted(dir / "lens.txt")).exit_code, 2);  // needs --fast
+  EXPECT_EQ(varnock("run --fast --simd neon " + quoted(dir / "lens.txt")).exit_code, 2);
+}
+
+TEST(Cli, CompareSaysWhetherAndHowFarTwoResultsDiffer) {
+  TempDir dir, a, b, c, broken;
+  write_file(dir / "lens.txt", lens_system().text());
+  ASSERT_EQ(varnock("run -q " + quoted(dir / "lens.txt") + " -o " + quoted(a.path())).exit_code, 0);
+  ASSERT_EQ(varnock("run -q --fast " + quoted(dir / "lens.txt") + " -o " + quoted(b.path())).exit_code, 0);
+  const Outcome same = varnock("compare " + quoted(a.path()) + " " + quoted(b.path()));
+  EXPECT_EQ(same.exit_code, 0) << same.out << same.err;
+  EXPECT_NE(same.out.find("OUT_M.txt   identical"), std::string::npos) << same.out;
+
+  // The same rays binned at another pitch: the fan and the total stay, the
+  // weight moves between the cells of IXY.
+  const std::string report = read_file(a / "OUT_M.txt");
+  TestSheet moved = lens_system();
+  moved.DXY = 0.6;
+  write_file(dir / "lens.txt", moved.text());
+  ASSERT_EQ(varnock("run -q " + quoted(dir / "lens.txt") + " -o " + quoted(c.path())).exit_code, 0);
+  const Outcome differ = varnock("compare --json " + quoted(a.path()) + " " + quoted(c.path()));
+  EXPECT_EQ(differ.exit_code, 1) << differ.err;
+  const nlohmann::json j = nlohmann::json::parse(differ.out);
+  EXPECT_FALSE(j["identical"]);
+  EXPECT_TRUE(j["files"]["OUT_MI.txt"]["identical"]);
+  EXPECT_FALSE(j["files"]["OUT_M.txt"]["identical"]);
+  EXPECT_EQ(j["total"]["relative"], 0);  // the same rays, binned otherwise
+  const double moved_share = j["grids"]["IXY"]["moved_share"];
+  EXPECT_GT(moved_share, 0.01);
+  EXPECT_LE(moved_share, 1.0);
+  EXPECT_EQ(j["grids"]["IUV"]["moved_share"], 0);
+
+  // Folders that cannot be compared.
+  EXPECT_EQ(varnock("compare " + quoted(a.path()) + " " + quoted(dir / "nowhere")).exit_code, 2);
+  write_file(broken / "OUT_M.txt", report.substr(0, report.size() / 2));
+  const Outcome truncated = varnock("compare " + quoted(a.path()) + " " + quoted(broken.path()));
+  EXPECT_EQ(truncated.exit_code, 2);
+  EXPECT_NE(truncated.err.find("truncated"), std::string::npos) << truncated.err;
+  write_file(broken / "OUT_M.txt", "");
+  EXPECT_NE(varnock("compare " + quoted(a.path()) + " " + quoted(broken.path())).err.find("empty"),
+            std::string::npos);
+}
+
 TEST(Cli, HelpAndVersion) {
   const Outcome help = varnock("--help");
   EXPECT_EQ(help.exit_code, 0);

@@ -32,8 +32,10 @@ struct ElementwiseLanes {
   static D atan(D x) { return each(x, [](double v) { return std::atan(v); }); }
   static D asin(D x) { return each(x, [](double v) { return std::asin(v); }); }
   static D acos(D x) { return each(x, [](double v) { return std::acos(v); }); }
-  static D sin(D x) { return each(x, [](double v) { return std::sin(v); }); }
-  static D cos(D x) { return each(x, [](double v) { return std::cos(v); }); }
+  static void sincos(D x, D& s, D& c) {
+    s = each(x, [](double v) { return std::sin(v); });
+    c = each(x, [](double v) { return std::cos(v); });
+  }
   static D sqrt(D x) { return stdx::sqrt(x); }
   static D floor(D x) { return stdx::floor(x); }
   static D fabs(D x) { return stdx::abs(x); }

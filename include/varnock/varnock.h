@@ -71,14 +71,16 @@ struct RunSuccess {
   // the like: the run went on with the values shown.
   std::vector<std::string> warnings;
   double elapsed_seconds = 0;
-  unsigned threads = 1;      // threads that traced
-  const char* mode = "exact";  // how the rays were traced
+  unsigned threads = 1;        // threads that traced
+  const char* mode = "exact";  // how the rays were traced: "exact" or "fast"
+  const char* simd = "";       // the fast mode's instruction-set path
 };
 
 enum class FailureKind {
   Sheet,      // the sheet is missing, unreadable or refused
   Output,     // the output folder or a result file cannot be written
   Cancelled,  // the run was stopped through RunOptions::cancel
+  Unsupported,  // the fast mode or its instruction set is not available here
 };
 
 struct RunFailure {
@@ -120,6 +122,14 @@ struct RunProgress {
 // quota (cgroup) where one is set. At least 1.
 unsigned available_cpus();
 
+// The instruction sets the fast mode can trace with: Auto takes the widest
+// the processor has. Each path gives the same results every time; two paths
+// may differ in the last bits of their maths functions.
+enum class SimdPath { Auto, Avx512, Avx2, Sse2 };
+const char* simd_path_name(SimdPath path);  // "auto", "avx512", "avx2", "sse2"
+// Whether this build has the fast mode and this processor can run the path.
+bool simd_path_supported(SimdPath path);
+
 struct RunOptions {
   // Threads that trace: 0 means available_cpus(); 1 runs everything on the
   // calling thread. The files are the same bytes for every count.
@@ -130,6 +140,12 @@ struct RunOptions {
   // When set and it becomes true, the run stops within a fraction of a
   // second and fails with FailureKind::Cancelled.
   const std::atomic<bool>* cancel = nullptr;
+  // The fast mode: the same formulas on vectors of rays with vector maths
+  // functions accurate to about one unit in the last place. The files are
+  // nearly always the same bytes as an exact run's, and always within a
+  // ray or two of them. simd forces an instruction-set path.
+  bool fast = false;
+  SimdPath simd = SimdPath::Auto;
   // Session::run also writes run.json beside the files: the program and its
   // version, the mode and threads, the SHA-256 of the sheet and of every
   // result file, and the summary. An earlier run.json is removed as soon as

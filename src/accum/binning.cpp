@@ -3,28 +3,28 @@
 #include <cmath>
 #include <cstdint>
 
+#include "accum/cell_number.h"
 #include "model/limits.h"
 #include "support/to_int32.h"
+#include "trace/lanes.h"
 
 namespace varnock {
 
 int cell_index(double value, double pitch) {
-  return to_int32_or_invalid(std::floor(value / pitch + GRID_CENTRE + 0.5));
+  return to_int32_or_invalid(cell_number<ScalarLanes>(value, pitch));
 }
 
-RayRecord bin_ray(double weight, double x, double y, double u, double v, bool ok, double DXY,
-                  double DUV) {
+RayRecord record_of(double weight, double cell_x, double cell_y, double cell_u, double cell_v,
+                    bool ok) {
   RayRecord rec;
   rec.weight = weight;
-  const int ix = cell_index(x, DXY);
-  const int iy = cell_index(y, DXY);
-  const int iu = cell_index(u, DUV);
-  const int iv = cell_index(v, DUV);
-  if (ok && in_grid(ix) && in_grid(iy) && in_grid(iu) && in_grid(iv)) {
-    rec.ix = static_cast<std::int8_t>(ix);
-    rec.iy = static_cast<std::int8_t>(iy);
-    rec.iu = static_cast<std::int8_t>(iu);
-    rec.iv = static_cast<std::int8_t>(iv);
+  // A cell number in 0..40 is a whole number there: it converts exactly.
+  if (ok && in_grid_number(cell_x) && in_grid_number(cell_y) && in_grid_number(cell_u) &&
+      in_grid_number(cell_v)) {
+    rec.ix = static_cast<std::int8_t>(cell_x);
+    rec.iy = static_cast<std::int8_t>(cell_y);
+    rec.iu = static_cast<std::int8_t>(cell_u);
+    rec.iv = static_cast<std::int8_t>(cell_v);
   }
   return rec;
 }

@@ -14,10 +14,10 @@ int cell_index(double value, double pitch);
 
 inline bool in_grid(int index) { return index >= 0 && index <= 40; }
 
-// The record of a ray that left the last surface at (x, y) with angles
-// (u, v): binned when all four cells are in their grids and RAYOK held.
-RayRecord bin_ray(double weight, double x, double y, double u, double v, bool ok, double DXY,
-                  double DUV);
+// The record of a ray whose cell numbers (cell_number.h) of x, y, U and V
+// are given: binned when all four lie in their grids and RAYOK held.
+RayRecord record_of(double weight, double cell_x, double cell_y, double cell_u, double cell_v,
+                    bool ok);
 
 // Weight of a ray with angles (U, V) leaving the source point (x0, y0): the
 // cosine between its direction and the direction in the x-y plane from the

@@ -94,14 +94,26 @@ void PassTracer::flush(std::vector<RayRecord>& records) {
   RayBlock& b = *block_;
   if (b.count == 0) return;
   b.cur = 0;
-  b.padded = b.count;
-  tracer_(steps_.data(), static_cast<int>(steps_.size()), b);
-  const RayColumns& last = b.at_surface();
-  const RunParams& p = sys_.params;
+  // Lanes past the last ray carry copies of the first; nothing reads them.
+  const int width = tracer_.width;
+  b.padded = (b.count + width - 1) / width * width;
+  for (int i = b.count; i < b.padded; ++i) {
+    RayColumns& at = b.side[0];
+    at.X[i] = at.X[0];
+    at.Y[i] = at.Y[0];
+    at.Z[i] = at.Z[0];
+    at.U[i] = at.U[0];
+    at.V[i] = at.V[0];
+    b.TU[i] = b.TU[0];
+    b.TV[i] = b.TV[0];
+    b.ok[i] = b.ok[0];
+  }
+  b.DXY = sys_.params.DXY;
+  b.DUV = sys_.params.DUV;
+  tracer_.trace(steps_.data(), static_cast<int>(steps_.size()), b);
   for (int i = 0; i < b.count; ++i) {
-    const std::size_t k = static_cast<std::size_t>(i);
-    records.push_back(bin_ray(block_weight_[k], last.X[k], last.Y[k], last.U[k], last.V[k],
-                              b.ok[k] != 0, p.DXY, p.DUV));
+    records.push_back(record_of(block_weight_[static_cast<std::size_t>(i)], b.cell_x[i],
+                                b.cell_y[i], b.cell_u[i], b.cell_v[i], b.ok[i] != 0));
   }
   b.count = 0;
 }

@@ -53,8 +53,7 @@ std::int64_t slots_per_task(int NSURF);
 class PassTracer {
  public:
   // The tracer that runs the blocks; the exact one by default.
-  using BlockTracer = void (*)(const SurfaceStep* steps, int count, RayBlock& block);
-  explicit PassTracer(const SystemState& sys, BlockTracer tracer = trace_block_exact);
+  explicit PassTracer(const SystemState& sys, BlockTracer tracer = {});
 
   // Replaces records with the records of the task's traced rays, in order.
   void trace(const PassTask& task, std::vector<RayRecord>& records);

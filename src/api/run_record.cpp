@@ -57,6 +57,7 @@ std::string run_record_text(const std::filesystem::path& sheet,
   record["program"] = "varnock";
   record["version"] = version();
   record["mode"] = run.mode;
+  if (*run.simd != '\0') record["simd"] = run.simd;
   record["threads"] = run.threads;
   record["sheet"] = {{"path", display(sheet)}, {"sha256", file_sha256(sheet)}};
   Json files = Json::object();

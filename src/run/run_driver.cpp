@@ -55,8 +55,8 @@ double seconds_since(Clock::time_point start) {
 // The passes of every source position, traced on the run's threads and
 // folded in the serial order into model.res. Returns the rays traced.
 std::int64_t run_passes(Model& model, std::uint64_t positions, unsigned threads,
-                        const RunOptions& options, Clock::time_point start,
-                        const std::string& sheet_name) {
+                        const BlockTracer& block_tracer, const RunOptions& options,
+                        Clock::time_point start, const std::string& sheet_name) {
   const SystemState& sys = model.sys;
   const RunParams& p = sys.params;
   const std::int64_t per_position = static_cast<std::int64_t>(sys.fan.NRAY) *
@@ -97,7 +97,7 @@ std::int64_t run_passes(Model& model, std::uint64_t positions, unsigned threads,
       control, [&](PassTask& task) { return plan.next(task); },
       [&](const PassTask& task, std::vector<RayRecord>& records, unsigned thread) {
         std::unique_ptr<PassTracer>& tracer = tracers[thread];
-        if (!tracer) tracer = std::make_unique<PassTracer>(sys);
+        if (!tracer) tracer = std::make_unique<PassTracer>(sys, block_tracer);
         tracer->trace(task, records);
       },
       [&](const PassTask& task, std::vector<RayRecord>& records) {
@@ -118,8 +118,9 @@ std::int64_t run_passes(Model& model, std::uint64_t positions, unsigned threads,
 // A failure part way leaves the report empty, so that no earlier report sits
 // beside a half-written run and passes for its result.
 void compute_and_write(Model& model, const FanPlan& fan_plan, const std::filesystem::path& output_dir,
-                       unsigned threads, const RunOptions& options, Clock::time_point start,
-                       const std::string& sheet_name, RunSuccess& summary) {
+                       unsigned threads, const BlockTracer& tracer, const RunOptions& options,
+                       Clock::time_point start, const std::string& sheet_name,
+                       RunSuccess& summary) {
   SystemState& sys = model.sys;
   Results& res = model.res;
   const RunParams& p = sys.params;
@@ -148,7 +149,8 @@ void compute_and_write(Model& model, const FanPlan& fan_plan, const std::filesys
           ? static_cast<std::uint64_t>(p.NSCAN) * static_cast<std::uint64_t>(p.NRING)
           : 0;
   if (positions > 0) OutputFile(output_dir / PASS_MARKER_FILE).close();
-  summary.totals.rays_traced = run_passes(model, positions, threads, options, start, sheet_name);
+  summary.totals.rays_traced =
+      run_passes(model, positions, threads, tracer, options, start, sheet_name);
   // The next run's fan listing shows the last ring point of the last scan step.
   if (positions > 0) model.last_source = ring_point(sys, p.NRING - 1);
 
@@ -181,7 +183,8 @@ unsigned resolve_threads(unsigned requested) {
 }
 
 RunSuccess run_sheet(Model& model, const std::filesystem::path& sheet,
-                     const std::filesystem::path& output_dir, const RunOptions& options) {
+                     const std::filesystem::path& output_dir, const RunOptions& options,
+                     const BlockTracer& tracer) {
   const Clock::time_point start = Clock::now();
   RunSuccess summary;
   const std::string sheet_name = display(sheet);
@@ -195,10 +198,13 @@ RunSuccess run_sheet(Model& model, const std::filesystem::path& sheet,
   if (fan_plan.rays > MAX_FAN_RAYS) refuse_oversized_fan(model.sys.params, sheet_name);
   require_output_folder(output_dir);
   summary.threads = resolve_threads(options.threads);
+  const bool fast = tracer.trace != trace_block_exact;
+  summary.mode = fast ? "fast" : "exact";
+  summary.simd = fast ? tracer.simd : "";
 
   try {
-    compute_and_write(model, fan_plan, output_dir, summary.threads, options, start, sheet_name,
-                      summary);
+    compute_and_write(model, fan_plan, output_dir, summary.threads, tracer, options, start,
+                      sheet_name, summary);
   } catch (...) {
     empty_file(output_dir / REPORT_FILE, false);
     throw;
@@ -208,9 +214,10 @@ RunSuccess run_sheet(Model& model, const std::filesystem::path& sheet,
 }
 
 RunResult run_sheet_result(Model& model, const std::filesystem::path& sheet,
-                           const std::filesystem::path& output_dir, const RunOptions& options) {
+                           const std::filesystem::path& output_dir, const RunOptions& options,
+                           const BlockTracer& tracer) {
   try {
-    return run_sheet(model, sheet, output_dir, options);
+    return run_sheet(model, sheet, output_dir, options, tracer);
   } catch (const RunError& e) {
     return e.failure();
   } catch (const std::bad_alloc&) {

@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "model/model.h"
+#include "trace/ray_block.h"
 #include "varnock/varnock.h"
 
 namespace varnock {
@@ -16,14 +17,18 @@ inline constexpr unsigned MAX_THREADS = 256;
 // process may run on.
 unsigned resolve_threads(unsigned requested);
 
-// Runs one sheet into output_dir. Throws RunError when the sheet is refused,
-// a file cannot be written or the run is cancelled; nothing is written for
-// a refused sheet. Every thread it starts has ended when it returns.
+// Runs one sheet into output_dir, tracing its blocks with tracer (the exact
+// one, or a fast one the caller chose for options.fast). Throws RunError
+// when the sheet is refused, a file cannot be written or the run is
+// cancelled; nothing is written for a refused sheet. Every thread it starts
+// has ended when it returns.
 RunSuccess run_sheet(Model& model, const std::filesystem::path& sheet,
-                     const std::filesystem::path& output_dir, const RunOptions& options);
+                     const std::filesystem::path& output_dir, const RunOptions& options,
+                     const BlockTracer& tracer = {});
 
 // run_sheet with every failure turned into a RunFailure: nothing escapes.
 RunResult run_sheet_result(Model& model, const std::filesystem::path& sheet,
-                           const std::filesystem::path& output_dir, const RunOptions& options);
+                           const std::filesystem::path& output_dir, const RunOptions& options,
+                           const BlockTracer& tracer = {});
 
 }  // namespace varnock

@@ -69,8 +69,7 @@ inline void incidence_angle(Scratch<L>& q) {
   const D product = L::fabs(q.NX * q.EX + q.NY * q.EY + q.NZ * q.EZ);
   const D cos_incidence = L::select(product > 1.0, D(1.0), product);
   q.ANGI = L::acos(cos_incidence);
-  q.SINI = L::sin(q.ANGI);
-  q.COSI = L::cos(q.ANGI);
+  L::sincos(q.ANGI, q.SINI, q.COSI);
 }
 
 // ANGR = asin(|n_before| SINI / n_after); SINR, COSR. The index before the
@@ -79,8 +78,7 @@ template <class L>
 inline void refraction_angle(Scratch<L>& q, double n_before, double n_after) {
   const double magnitude_before = n_before > 0 ? n_before : -n_before;
   q.ANGR = L::asin(magnitude_before * q.SINI / n_after);
-  q.SINR = L::sin(q.ANGR);
-  q.COSR = L::cos(q.ANGR);
+  L::sincos(q.ANGR, q.SINR, q.COSR);
 }
 
 // DCOS, DSIN, DLEN, PF and W for refraction, on whichever side of E the
@@ -105,8 +103,7 @@ inline void refraction_change(Scratch<L>& q) {
 template <class L>
 inline void reflection_change(Scratch<L>& q) {
   q.ANGR = q.ANGI;
-  q.SINR = L::sin(q.ANGR);
-  q.COSR = L::cos(q.ANGR);
+  L::sincos(q.ANGR, q.SINR, q.COSR);
   q.DLEN = 2.0 * q.SINI;
   q.PF = q.COSR;
   q.WX = q.PF * q.NX - q.EX;

@@ -27,8 +27,11 @@ struct ScalarLanes {
   static D atan(D x) { return std::atan(x); }
   static D asin(D x) { return std::asin(x); }
   static D acos(D x) { return std::acos(x); }
-  static D sin(D x) { return std::sin(x); }
-  static D cos(D x) { return std::cos(x); }
+  // sin and cos of one angle (the compiler makes this one sincos call).
+  static void sincos(D x, D& s, D& c) {
+    s = std::sin(x);
+    c = std::cos(x);
+  }
   static D sqrt(D x) { return std::sqrt(x); }
   static D floor(D x) { return std::floor(x); }
   static D fabs(D x) { return std::fabs(x); }

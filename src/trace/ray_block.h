@@ -6,7 +6,6 @@
 // next, the tangents of its angles and its RAYOK flag.
 #pragma once
 
-#include <array>
 #include <cstdint>
 #include <vector>
 
@@ -17,8 +16,14 @@ namespace varnock {
 
 inline constexpr int BLOCK_RAYS = 256;
 
+// Plain arrays: the tracers built for other instruction sets read them with
+// no shared out-of-line helper (see src/fast/).
 struct RayColumns {
-  alignas(64) std::array<double, BLOCK_RAYS> X{}, Y{}, Z{}, U{}, V{};
+  alignas(64) double X[BLOCK_RAYS] = {};
+  alignas(64) double Y[BLOCK_RAYS] = {};
+  alignas(64) double Z[BLOCK_RAYS] = {};
+  alignas(64) double U[BLOCK_RAYS] = {};
+  alignas(64) double V[BLOCK_RAYS] = {};
 };
 
 struct RayBlock {
@@ -31,8 +36,16 @@ struct RayBlock {
   int cur = 0;
   RayColumns side[2];
   // tan U and tan V of the rays at the current surface.
-  alignas(64) std::array<double, BLOCK_RAYS> TU{}, TV{};
-  alignas(64) std::array<std::uint8_t, BLOCK_RAYS> ok{};
+  alignas(64) double TU[BLOCK_RAYS] = {};
+  alignas(64) double TV[BLOCK_RAYS] = {};
+  alignas(64) std::uint8_t ok[BLOCK_RAYS] = {};
+  // After the last surface: the cell numbers of x and y (pitch DXY) and of
+  // U and V (pitch DUV), as cell_number gives them.
+  double DXY = 0, DUV = 0;
+  alignas(64) double cell_x[BLOCK_RAYS] = {};
+  alignas(64) double cell_y[BLOCK_RAYS] = {};
+  alignas(64) double cell_u[BLOCK_RAYS] = {};
+  alignas(64) double cell_v[BLOCK_RAYS] = {};
 
   const RayColumns& at_surface() const { return side[cur]; }
   RayColumns& at_surface() { return side[cur]; }
@@ -50,10 +63,19 @@ void prepare_surface_steps(const SurfaceTable& surf, int NSURF, const SurfaceArr
 // The exact tracer: carries the rays of the block through every step, one
 // ray per lane group, with the C library's maths. Before the call the block
 // holds the rays at the source plane with their tangents and RAYOK set;
-// after it, at_surface() holds them at the last surface. Rays are carried
+// after it, at_surface() holds them at the last surface, and the cell
+// columns their cells for the pitches DXY and DUV. Rays are carried
 // through every surface even when a model has cleared RAYOK or their values
 // are no longer numbers: the binning decides whether they count.
 void trace_block_exact(const SurfaceStep* steps, int count, RayBlock& block);
+
+// A block tracer and the lane width it works in: the blocks handed to it
+// are padded to a multiple of the width.
+struct BlockTracer {
+  void (*trace)(const SurfaceStep* steps, int count, RayBlock& block) = trace_block_exact;
+  int width = 1;
+  const char* simd = "";  // the instruction-set path of a fast tracer
+};
 
 // One ray through every step, kept at every surface: index 0 is the start.
 // For tests and drawings; the same models as the block tracer.

@@ -3,6 +3,7 @@
 // at a time.
 #pragma once
 
+#include "accum/cell_number.h"
 #include "trace/ray_block.h"
 #include "trace/surface_models.h"
 
@@ -12,8 +13,12 @@ namespace varnock {
 // tangents_after is set it also takes tan U and tan V of the rays at s+1 for
 // the next step.
 template <class L, auto model>
-inline void step_block(const SurfaceStep& ss, RayBlock& b, bool tangents_after) {
+inline void step_block(const SurfaceStep& surface, RayBlock& b, bool tangents_after) {
   using D = typename L::D;
+  // A copy of its own: the stores into the block's columns cannot touch it,
+  // so what depends on the surface alone (1/CV, ZS^2 + 2 ZS/CV, ...) is
+  // worked out once for the block rather than for every ray.
+  const SurfaceStep ss = surface;
   const RayColumns& in = b.side[b.cur];
   RayColumns& out = b.side[b.cur ^ 1];
   for (int i = 0; i < b.padded; i += L::width) {
@@ -36,12 +41,29 @@ inline void step_block(const SurfaceStep& ss, RayBlock& b, bool tangents_after) 
     L::store(&out.U[i], r.U1);
     L::store(&out.V[i], r.V1);
     L::store_mask(&b.ok[i], r.ok);
-    if (tangents_after) {
-      L::store(&b.TU[i], L::tan(r.U1));
-      L::store(&b.TV[i], L::tan(r.V1));
+  }
+  // The tangents in a loop of their own: little else is live across the
+  // maths calls there, so a vector policy spills nothing around them.
+  if (tangents_after) {
+    for (int i = 0; i < b.padded; i += L::width) {
+      L::store(&b.TU[i], L::tan(L::load(&out.U[i])));
+      L::store(&b.TV[i], L::tan(L::load(&out.V[i])));
     }
   }
   b.cur ^= 1;
+}
+
+// The cells of every ray of the block at its current surface.
+template <class L>
+inline void bin_block(RayBlock& b) {
+  const RayColumns& at = b.side[b.cur];
+  const double DXY = b.DXY, DUV = b.DUV;
+  for (int i = 0; i < b.padded; i += L::width) {
+    L::store(&b.cell_x[i], cell_number<L>(L::load(&at.X[i]), DXY));
+    L::store(&b.cell_y[i], cell_number<L>(L::load(&at.Y[i]), DXY));
+    L::store(&b.cell_u[i], cell_number<L>(L::load(&at.U[i]), DUV));
+    L::store(&b.cell_v[i], cell_number<L>(L::load(&at.V[i]), DUV));
+  }
 }
 
 template <class L>
@@ -51,6 +73,7 @@ inline void trace_block(const SurfaceStep* steps, int count, RayBlock& b) {
     const bool tangents_after = s + 1 < count;
     with_surface_model<L>(ss.type, [&]<auto model>() { step_block<L, model>(ss, b, tangents_after); });
   }
+  bin_block<L>(b);
 }
 
 }  // namespace varnock

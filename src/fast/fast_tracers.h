@@ -1,0 +1,22 @@
+// The fast tracers, one per instruction set, and the choice among them at
+// run time. Each takes the place of the exact block tracer: the same
+// formulas on vectors of rays, with SLEEF's 1-ULP maths functions.
+#pragma once
+
+#include "trace/ray_block.h"
+#include "varnock/varnock.h"
+
+namespace varnock::fast {
+
+void trace_block_avx512(const SurfaceStep* steps, int count, RayBlock& block);
+void trace_block_avx2(const SurfaceStep* steps, int count, RayBlock& block);
+void trace_block_sse2(const SurfaceStep* steps, int count, RayBlock& block);
+
+// Whether this processor can run a path; Auto and Sse2 always can.
+bool supported(SimdPath path);
+// The widest path this processor has.
+SimdPath best_path();
+// The tracer of a path (Auto: the best one). The path must be supported.
+BlockTracer tracer(SimdPath path);
+
+}  // namespace varnock::fast
