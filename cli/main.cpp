@@ -5,8 +5,10 @@
 #include <iostream>
 #include <string>
 
+#include "check_command.h"
 #include "compare_command.h"
 #include "exit_codes.h"
+#include "plot_command.h"
 #include "run_command.h"
 #include "varnock/varnock.h"
 
@@ -20,6 +22,8 @@ int main(int argc, char** argv) {
 
   int exit_code = varnock_cli::EXIT_OK;
   varnock_cli::add_run_command(app, exit_code);
+  varnock_cli::add_check_command(app, exit_code);
+  varnock_cli::add_plot_command(app, exit_code);
   varnock_cli::add_compare_command(app, exit_code);
 
   try {

@@ -9,7 +9,9 @@
 #include <memory>
 #include <string>
 
+#include "api/run_record.h"
 #include "exit_codes.h"
+#include "figure_option.h"
 #include "progress.h"
 #include "summary.h"
 #include "varnock/varnock.h"
@@ -25,6 +27,10 @@ struct RunArguments {
   std::string simd = "auto";
   bool quiet = false;
   bool no_progress = false;
+  bool no_report = false;
+  std::string figures;
+  bool csv = false;
+  bool json = false;
 };
 
 // Ctrl-C or a termination request stops the run between two tasks.
@@ -48,6 +54,9 @@ int run(const RunArguments& args) {
     if (args.simd == varnock::simd_path_name(path)) options.simd = path;
   }
   options.write_run_record = true;
+  options.write_report_page = !args.no_report;
+  options.figures = figure_format(args.figures);
+  options.write_csv = args.csv;
   options.cancel = &stop_requested;
   options.on_progress = [&](const varnock::RunProgress& p) { progress.update(p); };
 
@@ -73,7 +82,12 @@ int run(const RunArguments& args) {
   for (const std::string& w : result.success().warnings) {
     std::cerr << "varnock: warning: " << sheet.string() << ": " << w << '\n';
   }
-  if (!args.quiet) std::cout << format_summary(sheet, output_dir, result.success());
+  if (args.json) {
+    std::cout << varnock::run_record_text(sheet, output_dir, result.success());
+  } else if (!args.quiet) {
+    std::cout << format_summary(sheet, output_dir, result.success());
+    if (!args.no_report) std::cout << "report            " << (output_dir / "report.html").string() << "\n";
+  }
   return EXIT_OK;
 }
 
@@ -102,6 +116,12 @@ void add_run_command(CLI::App& app, int& exit_code) {
                   "avx2 or sse2")
       ->check(CLI::IsMember({"auto", "avx512", "avx2", "sse2"}))
       ->needs(fast);
+  cmd->add_flag("--no-report", args->no_report,
+                "Do not write report.html (and remove an earlier one from the folder)");
+  add_figure_option(*cmd, args->figures);
+  cmd->add_flag("--csv", args->csv, "Also write the grids as IXY.csv, IUV.csv and IUV_P.csv");
+  cmd->add_flag("--json", args->json,
+                "Print the summary as one JSON object (the contents of run.json) instead");
   cmd->add_flag("-q,--quiet", args->quiet, "Print nothing on success");
   cmd->add_flag("--no-progress", args->no_progress, "Do not show progress on the terminal");
   cmd->callback([args, &exit_code] { exit_code = run(*args); });

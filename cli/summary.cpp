@@ -7,17 +7,6 @@
 namespace varnock_cli {
 namespace {
 
-// 1234567 -> "1,234,567" (the counts here are never negative).
-std::string with_separators(std::int64_t n) {
-  const std::string digits = std::to_string(n);
-  std::string out;
-  for (std::size_t i = 0; i < digits.size(); ++i) {
-    if (i > 0 && (digits.size() - i) % 3 == 0) out += ',';
-    out += digits[i];
-  }
-  return out;
-}
-
 std::string seconds(double v) {
   char buffer[64];
   std::snprintf(buffer, sizeof buffer, "%.2f s", v);

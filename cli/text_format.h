@@ -1,6 +1,7 @@
 // Numbers as the tool prints them.
 #pragma once
 
+#include <cstdint>
 #include <cstdio>
 #include <string>
 
@@ -9,10 +10,17 @@
 namespace varnock_cli {
 
 // As the report prints them: %f, a sign-free "nan" included.
-inline std::string fixed(double v) {
-  std::string text;
-  varnock::append_fixed(text, v);
-  return text;
+inline std::string fixed(double v) { return varnock::fixed_text(v); }
+
+// 1234567 -> "1,234,567" (counts, never negative).
+inline std::string with_separators(std::int64_t n) {
+  const std::string digits = std::to_string(n);
+  std::string out;
+  for (std::size_t i = 0; i < digits.size(); ++i) {
+    if (i > 0 && (digits.size() - i) % 3 == 0) out += ',';
+    out += digits[i];
+  }
+  return out;
 }
 
 // Three significant digits: 0.0123, 1.5e-13.

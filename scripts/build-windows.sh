@@ -7,7 +7,7 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build_dir=${1:-$root/build-windows}
 shift || true
-"$root/scripts/install-deps.sh"
+"$root/scripts/install-deps.sh" --tests
 # A build folder configured with the win32-threads compiler (before the DLL
 # traced on threads) is configured afresh; its Wine prefix is kept.
 if [[ -f "$build_dir/CMakeCache.txt" ]] && ! grep -q 'CMAKE_CXX_COMPILER:.*-posix' "$build_dir/CMakeCache.txt"; then

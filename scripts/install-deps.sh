@@ -1,22 +1,31 @@
 #!/usr/bin/env bash
-# Installs what Varnock needs to build and test on Debian 12 (run as root).
+# Installs what Varnock needs on Debian 12 (run as root): to build and run
+# it, or with --tests also to build and run every test and benchmark.
 # Packages already present are left alone, so a second run is quick.
+# Usage: scripts/install-deps.sh [--tests]
 set -euo pipefail
 
 packages=(
-  cmake ninja-build g++ binutils   # build tools; nm checks the library's exports
+  cmake ninja-build g++ binutils pkg-config  # build tools; nm checks the libraries' symbols
   libcli11-dev                     # command-line parsing
-  nlohmann-json3-dev               # run records (run.json)
+  nlohmann-json3-dev               # run records (run.json), JSON output
   libssl-dev                       # SHA-256 of the files a run record lists
   libsleef-dev                     # vector maths of the fast mode
-  valgrind                         # checks the fast mode's vector code for unset values
-  libgtest-dev libgmock-dev        # tests
-  libbenchmark-dev                 # benchmarks
-  python3                          # the reference implementation the tests compare with
-  locales                          # a decimal-comma locale for the locale test
-  g++-mingw-w64-x86-64-posix mingw-w64  # the cross-build of Varnock64.dll for 64-bit Windows
-  wine64                           # runs that DLL in a Windows process for its tests
+  libcairo2-dev fonts-dejavu-core  # figures and the drawing of the system, and their font
 )
+if [[ ${1:-} == --tests ]]; then
+  packages+=(
+    valgrind                         # checks the fast mode's vector code for unset values
+    libgtest-dev libgmock-dev        # tests
+    libbenchmark-dev                 # benchmarks
+    python3                          # the reference implementation the tests compare with
+    locales                          # a decimal-comma locale for the locale test
+    g++-mingw-w64-x86-64-posix mingw-w64  # the cross-build of Varnock64.dll for 64-bit Windows
+    wine64                           # runs that DLL in a Windows process for its tests
+    chromium                         # renders the report pages headless
+    poppler-utils                    # opens the PDF figures
+  )
+fi
 
 missing=()
 for p in "${packages[@]}"; do

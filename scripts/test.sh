@@ -8,10 +8,10 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 jobs=${VARNOCK_JOBS:-2}
 
-"$root/scripts/install-deps.sh"
+"$root/scripts/install-deps.sh" --tests
 
 echo "== build and test: release"
-"$root/scripts/build.sh" "$root/build"
+"$root/scripts/build.sh" "$root/build" -DVARNOCK_BUILD_TESTS=ON -DVARNOCK_BUILD_BENCHMARKS=ON
 ctest --test-dir "$root/build" --output-on-failure -j "$jobs"
 
 echo "== build and test: Varnock64.dll for Windows, run under Wine"
@@ -21,6 +21,7 @@ ctest --test-dir "$root/build-windows" --output-on-failure -j "$jobs"
 echo "== build and test: address and undefined-behaviour sanitizers"
 "$root/scripts/build.sh" "$root/build-sanitize" -DVARNOCK_SANITIZE=ON -DVARNOCK_BUILD_BENCHMARKS=OFF
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+  LSAN_OPTIONS=suppressions="$root/tests/lsan.supp":print_suppressions=0 \
   ctest --test-dir "$root/build-sanitize" --output-on-failure -j "$jobs"
 
 echo "== build and test: thread sanitizer, threaded tests"

@@ -313,6 +313,85 @@ TEST(Cli, CompareSaysWhetherAndHowFarTwoResultsDiffer) {
             std::string::npos);
 }
 
+TEST(Cli, RunWritesAReportPageAndOnRequestCsv) {
+  TempDir dir;
+  write_file(dir / "lens.txt", lens_system().text());
+  const Outcome o = varnock("run --csv " + quoted(dir / "lens.txt"));
+  ASSERT_EQ(o.exit_code, 0) << o.err;
+  EXPECT_NE(o.out.find("report.html"), std::string::npos);
+  const std::string page = read_file(dir / "report.html");
+  EXPECT_NE(page.find("<html"), std::string::npos);
+  EXPECT_NE(page.find("report-data"), std::string::npos);
+  // The CSV: a header comment, the x centres, then one line per y cell with
+  // the cells as the report prints them.
+  const std::string csv = read_file(dir / "IXY.csv");
+  std::vector<std::string> lines;
+  for (std::size_t at = 0, end; (end = csv.find('\n', at)) != std::string::npos; at = end + 1) {
+    lines.push_back(csv.substr(at, end - at));
+  }
+  ASSERT_EQ(lines.size(), 43u);
+  EXPECT_EQ(lines[0].rfind("# IXY", 0), 0u);
+  EXPECT_EQ(lines[1].substr(0, 15), "y\\x,-10.000000,");  // pitch 0.5: cell 0 at -10 mm
+  EXPECT_EQ(std::count(lines[22].begin(), lines[22].end(), ','), 41);
+  EXPECT_EQ(lines[22].substr(0, 9), "0.000000,");
+
+  // --no-report takes an earlier page away.
+  EXPECT_EQ(varnock("run -q --no-report " + quoted(dir / "lens.txt")).exit_code, 0);
+  EXPECT_FALSE(std::filesystem::exists(dir / "report.html"));
+}
+
+TEST(Cli, PlotMakesThePageFromAnExchangeFolder) {
+  TempDir dir, out;
+  TestSheet sheet = lens_system();
+  write_file(dir / "IN_FM.txt", sheet.text());
+  ASSERT_EQ(varnock("run -q --no-report " + quoted(dir / "IN_FM.txt")).exit_code, 0);
+  std::filesystem::remove(dir / "run.json");  // as main6 leaves the folder
+  const Outcome o = varnock("plot " + quoted(dir.path()) + " -o " + quoted(out.path()));
+  EXPECT_EQ(o.exit_code, 0) << o.err;
+  EXPECT_EQ(o.err, "");
+  const std::string page = read_file(out / "report.html");
+  EXPECT_NE(page.find("refracting sphere"), std::string::npos);  // the system table
+  EXPECT_NE(page.find("<svg"), std::string::npos);                // and its drawing
+
+  // A sheet whose headers no longer match the report.
+  sheet.DXY = 0.75;
+  write_file(dir / "IN_FM.txt", sheet.text());
+  const Outcome changed = varnock("plot " + quoted(dir / "OUT_M.txt"));
+  EXPECT_EQ(changed.exit_code, 0) << changed.err;
+  EXPECT_NE(changed.err.find("may have changed since the run"), std::string::npos) << changed.err;
+  EXPECT_NE(changed.err.find("DXY 0.750000 in the sheet, 0.500000 in the report"), std::string::npos);
+
+  // A report that is not one: the line at fault, exit code 2.
+  write_file(dir / "OUT_M.txt", "not a report\r\n");
+  const Outcome bad = varnock("plot " + quoted(dir.path()));
+  EXPECT_EQ(bad.exit_code, 2);
+  EXPECT_NE(bad.err.find("line"), std::string::npos) << bad.err;
+}
+
+TEST(Cli, CheckPrintsTheSystemTheSizeAndTheMistakes) {
+  TempDir dir;
+  TestSheet sheet = lens_system();
+  sheet.NSET = 1;
+  sheet.surfaces[1].PA = 0;
+  sheet.surfaces[1].type = 6;  // a stop of radius 0
+  write_file(dir / "s.txt", sheet.text());
+  const Outcome o = varnock("check " + quoted(dir / "s.txt"));
+  EXPECT_EQ(o.exit_code, 0) << o.err;
+  EXPECT_NE(o.out.find("circular stop"), std::string::npos) << o.out;
+  EXPECT_NE(o.out.find("ray-surface steps"), std::string::npos);
+  EXPECT_NE(o.out.find("estimated time"), std::string::npos);
+  EXPECT_NE(o.out.find("warning: surface 1: a stop of radius 0"), std::string::npos) << o.out;
+  EXPECT_FALSE(std::filesystem::exists(dir / "OUT_M.txt"));  // nothing written
+  const nlohmann::json j = nlohmann::json::parse(varnock("check --json " + quoted(dir / "s.txt")).out);
+  EXPECT_EQ(j["source_positions"], 4);
+  EXPECT_EQ(j["surfaces"], 2);
+  EXPECT_FALSE(j["warnings"].empty());
+  // A sheet run would refuse: the same message, exit code 2.
+  const Outcome refused = varnock("check " + quoted(dir / "missing.txt"));
+  EXPECT_EQ(refused.exit_code, 2);
+  EXPECT_EQ(refused.err, varnock("run " + quoted(dir / "missing.txt")).err);
+}
+
 TEST(Cli, HelpAndVersion) {
   const Outcome help = varnock("--help");
   EXPECT_EQ(help.exit_code, 0);

@@ -126,6 +126,9 @@ unsigned available_cpus();
 // the processor has. Each path gives the same results every time; two paths
 // may differ in the last bits of their maths functions.
 enum class SimdPath { Auto, Avx512, Avx2, Sse2 };
+
+// Figure files a run can write beside its results.
+enum class FigureFormat { None, Png, Svg, Pdf };
 const char* simd_path_name(SimdPath path);  // "auto", "avx512", "avx2", "sse2"
 // Whether this build has the fast mode and this processor can run the path.
 bool simd_path_supported(SimdPath path);
@@ -151,6 +154,15 @@ struct RunOptions {
   // result file, and the summary. An earlier run.json is removed as soon as
   // the run starts writing, so it never describes other files.
   bool write_run_record = false;
+  // Session::run also writes report.html: the run, the system with a
+  // drawing of sample rays, and the three maps with their statistics. When
+  // not set, an earlier report.html in the folder is removed, so that no old
+  // report sits beside new results.
+  bool write_report_page = false;
+  // The maps and the drawing as figure files (IXY.png, ..., layout.png).
+  FigureFormat figures = FigureFormat::None;
+  // The grids as IXY.csv, IUV.csv and IUV_P.csv.
+  bool write_csv = false;
 };
 
 class Session {

@@ -3,6 +3,8 @@
 #include <openssl/evp.h>
 
 #include <cmath>
+#include <fstream>
+#include <limits>
 #include <cstdio>
 #include <memory>
 #include <nlohmann/json.hpp>
@@ -93,6 +95,46 @@ void write_run_record(const std::filesystem::path& sheet, const std::filesystem:
   OutputFile out(output_dir / RUN_RECORD_FILE);
   out.write(text);
   out.close();
+}
+
+std::optional<RunRecord> read_run_record(const std::filesystem::path& folder) {
+  const std::filesystem::path path = folder / RUN_RECORD_FILE;
+  std::error_code ec;
+  if (!std::filesystem::is_regular_file(path, ec)) return std::nullopt;
+  std::ifstream in(path, std::ios::binary);
+  const nlohmann::json j = nlohmann::json::parse(in, nullptr, false);
+  if (j.is_discarded() || !j.is_object()) {
+    throw std::runtime_error(display(path) + ": not a run record (not JSON)");
+  }
+  RunRecord r;
+  try {
+    const nlohmann::json& s = j.at("summary");
+    auto number = [](const nlohmann::json& v) {
+      return v.is_number() ? v.get<double>() : std::numeric_limits<double>::quiet_NaN();
+    };
+    r.totals.fan_rays = s.at("fan_rays").get<std::int64_t>();
+    r.totals.source_positions = s.at("source_positions").get<std::int64_t>();
+    r.totals.index_sets = s.at("index_sets").get<int>();
+    r.totals.surfaces = s.at("surfaces").get<int>();
+    r.totals.rays_traced = s.at("rays_traced").get<std::int64_t>();
+    r.totals.steps = s.at("ray_surface_steps").get<std::int64_t>();
+    r.totals.total = number(s.at("total"));
+    r.totals.transmitted = number(s.at("transmitted"));
+    r.totals.ratio = number(s.at("ratio"));
+    r.elapsed_seconds = s.at("elapsed_seconds").get<double>();
+    r.threads = j.at("threads").get<unsigned>();
+    r.mode = j.at("mode").get<std::string>();
+    r.simd = j.value("simd", "");
+    for (const auto& [name, file] : j.at("files").items()) {
+      const std::filesystem::path f = folder / name;
+      if (!std::filesystem::is_regular_file(f, ec) || file_sha256(f) != file.at("sha256").get<std::string>()) {
+        r.changed_files.push_back(name);
+      }
+    }
+  } catch (const nlohmann::json::exception& e) {
+    throw std::runtime_error(display(path) + ": not a run record: " + e.what());
+  }
+  return r;
 }
 
 }  // namespace varnock

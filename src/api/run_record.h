@@ -6,7 +6,9 @@
 #pragma once
 
 #include <filesystem>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "varnock/varnock.h"
 
@@ -23,5 +25,19 @@ std::string run_record_text(const std::filesystem::path& sheet,
 // Writes output_dir/run.json. Throws std::runtime_error on failure.
 void write_run_record(const std::filesystem::path& sheet, const std::filesystem::path& output_dir,
                       const RunSuccess& run);
+
+// What a run record in folder says, when there is one.
+struct RunRecord {
+  RunTotals totals;
+  double elapsed_seconds = 0;
+  unsigned threads = 1;
+  std::string mode, simd;
+  // Files the record lists whose bytes are no longer those it describes
+  // (or that are gone): the set was changed after the run.
+  std::vector<std::string> changed_files;
+};
+// Nothing when folder has no run.json; throws std::runtime_error when it
+// cannot be read as one.
+std::optional<RunRecord> read_run_record(const std::filesystem::path& folder);
 
 }  // namespace varnock

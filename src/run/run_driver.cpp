@@ -177,6 +177,15 @@ void compute_and_write(Model& model, const FanPlan& fan_plan, const std::filesys
 
 }  // namespace
 
+FanPlan load_sheet(Model& model, const std::filesystem::path& sheet,
+                   std::vector<std::string>& warnings) {
+  model.sys.PI = RUN_PI;
+  read_sheet(SheetCells::parse(read_sheet_bytes(sheet, MAX_SHEET_BYTES)), model.sys, warnings);
+  FanPlan fan_plan = plan_fan(model.sys.params, MAX_FAN_RAYS);
+  if (fan_plan.rays > MAX_FAN_RAYS) refuse_oversized_fan(model.sys.params, display(sheet));
+  return fan_plan;
+}
+
 unsigned resolve_threads(unsigned requested) {
   const unsigned threads = requested > 0 ? requested : available_cpus();
   return std::clamp(threads, 1u, MAX_THREADS);
@@ -191,11 +200,7 @@ RunSuccess run_sheet(Model& model, const std::filesystem::path& sheet,
 
   // Sheet -> model. Everything that can refuse the sheet happens before the
   // first file is written, and a refused sheet leaves the folder alone.
-  model.sys.PI = RUN_PI;
-  read_sheet(SheetCells::parse(read_sheet_bytes(sheet, MAX_SHEET_BYTES)), model.sys,
-             summary.warnings);
-  const FanPlan fan_plan = plan_fan(model.sys.params, MAX_FAN_RAYS);
-  if (fan_plan.rays > MAX_FAN_RAYS) refuse_oversized_fan(model.sys.params, sheet_name);
+  const FanPlan fan_plan = load_sheet(model, sheet, summary.warnings);
   require_output_folder(output_dir);
   summary.threads = resolve_threads(options.threads);
   const bool fast = tracer.trace != trace_block_exact;

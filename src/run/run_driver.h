@@ -4,7 +4,11 @@
 
 #include <filesystem>
 
+#include <string>
+#include <vector>
+
 #include "model/model.h"
+#include "source/fan.h"
 #include "trace/ray_block.h"
 #include "varnock/varnock.h"
 
@@ -16,6 +20,12 @@ inline constexpr unsigned MAX_THREADS = 256;
 // The threads a run uses when asked for `requested`: 0 means the CPUs this
 // process may run on.
 unsigned resolve_threads(unsigned requested);
+
+// Reads a sheet into model.sys (PI included) and lays its fan out, adding
+// the sheet's warnings; throws RunError when the sheet is refused (missing,
+// unreadable, too large, a fan over the limit). Writes nothing.
+FanPlan load_sheet(Model& model, const std::filesystem::path& sheet,
+                   std::vector<std::string>& warnings);
 
 // Runs one sheet into output_dir, tracing its blocks with tracer (the exact
 // one, or a fast one the caller chose for options.fast). Throws RunError

@@ -39,4 +39,10 @@ void append_int(std::string& out, int value) {
   out.append(buffer.data(), result.ptr);
 }
 
+std::string fixed_text(double value) {
+  std::string text;
+  append_fixed(text, value);
+  return text;
+}
+
 }  // namespace varnock

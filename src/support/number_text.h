@@ -10,6 +10,8 @@ namespace varnock {
 
 // %f: fixed point, six decimals, a minus sign for negative values.
 void append_fixed(std::string& out, double value);
+// The same as a string of its own.
+std::string fixed_text(double value);
 
 // %10.6f: the same, right-aligned in at least 10 characters.
 void append_fixed_w10(std::string& out, double value);

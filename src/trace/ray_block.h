@@ -84,7 +84,8 @@ struct RayPoint {
 };
 struct RayPath {
   std::vector<RayPoint> at;
-  bool ok = true;  // RAYOK after the last surface
+  bool ok = true;      // RAYOK after the last surface
+  int stopped_at = 0;  // the surface that cleared RAYOK, 0 when none did
 };
 RayPath trace_path(const SurfaceStep* steps, int count, const RayPoint& start);
 

@@ -45,6 +45,7 @@ RayPath trace_path(const SurfaceStep* steps, int count, const RayPoint& start) {
     r.ok = ok;
     r.Z1 = NOT_A_NUMBER;
     surface_step<ScalarLanes>(steps[s], r);
+    if (ok && !r.ok) path.stopped_at = s + 1;
     ok = r.ok;
     path.at.push_back(RayPoint{r.X1, r.Y1, r.Z1, r.U1, r.V1});
   }
