@@ -14,10 +14,15 @@
 #include "figure_option.h"
 #include "progress.h"
 #include "summary.h"
+#include "text_format.h"
 #include "varnock/varnock.h"
 
 namespace varnock_cli {
 namespace {
+
+// Past either, varnock run says up front how much work a run is.
+constexpr std::int64_t LARGE_RUN_POSITIONS = 10'000'000;
+constexpr std::int64_t LARGE_RUN_STEPS = 100'000'000'000;
 
 struct RunArguments {
   std::string sheet;
@@ -34,8 +39,15 @@ struct RunArguments {
 };
 
 // Ctrl-C or a termination request stops the run between two tasks.
+// The run's files are replaced as a set, so a stop never splits one: the
+// handler only asks the run to stop, which it does between two tasks (or
+// not at all once it is moving its finished files into place).
 std::atomic<bool> stop_requested{false};
-void request_stop(int) { stop_requested.store(true); }
+std::atomic<int> stop_signal{0};
+void request_stop(int signal) {
+  stop_signal.store(signal);
+  stop_requested.store(true);
+}
 
 int run(const RunArguments& args) {
   const std::filesystem::path sheet(args.sheet);
@@ -59,6 +71,16 @@ int run(const RunArguments& args) {
   options.write_csv = args.csv;
   options.cancel = &stop_requested;
   options.on_progress = [&](const varnock::RunProgress& p) { progress.update(p); };
+  // A huge run still runs, but says up front how much work it is.
+  options.on_size = [&](const varnock::RunSize& size) {
+    if (size.source_positions <= LARGE_RUN_POSITIONS && size.steps <= LARGE_RUN_STEPS) return;
+    progress.clear();
+    std::cerr << "varnock: a large run: " << with_separators(size.source_positions)
+              << " source positions, " << (size.estimated ? "about " : "")
+              << with_separators(size.steps) << " ray-surface steps (some "
+              << general(static_cast<double>(size.steps) / 1e7) << " core-seconds at 10 million a second); "
+              << "Ctrl-C stops it\n";
+  };
 
   std::signal(SIGINT, request_stop);
   std::signal(SIGTERM, request_stop);
@@ -70,6 +92,12 @@ int run(const RunArguments& args) {
 
   if (!result.ok()) {
     const varnock::RunFailure& f = result.failure();
+    if (f.kind == varnock::FailureKind::Cancelled) {
+      const bool term = stop_signal.load() == SIGTERM;
+      std::cerr << "varnock: stopped by " << (term ? "a termination request" : "Ctrl-C")
+                << "; the results in " << output_dir.string() << " are those of the previous run\n";
+      return term ? EXIT_TERMINATED : EXIT_INTERRUPTED;
+    }
     std::cerr << "varnock: " << f.describe() << '\n';
     switch (f.kind) {
       case varnock::FailureKind::Sheet: return EXIT_BAD_INPUT;
@@ -82,6 +110,7 @@ int run(const RunArguments& args) {
   for (const std::string& w : result.success().warnings) {
     std::cerr << "varnock: warning: " << sheet.string() << ": " << w << '\n';
   }
+  for (const std::string& n : result.success().notes) std::cerr << "varnock: note: " << n << '\n';
   if (args.json) {
     std::cout << varnock::run_record_text(sheet, output_dir, result.success());
   } else if (!args.quiet) {

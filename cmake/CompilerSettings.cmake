@@ -14,6 +14,10 @@ if(VARNOCK_SANITIZE_THREADS)
   add_compile_options(-fsanitize=thread -fno-omit-frame-pointer -g)
   add_link_options(-fsanitize=thread)
 endif()
+if(VARNOCK_FUZZ)
+  # Coverage for the fuzzer in every object, not only the targets'.
+  add_compile_options(-fsanitize=fuzzer-no-link)
+endif()
 if(VARNOCK_SANITIZE)
   add_compile_options(-fsanitize=address,undefined -fno-sanitize-recover=all
                       -fno-omit-frame-pointer -g)

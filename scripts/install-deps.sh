@@ -24,6 +24,7 @@ if [[ ${1:-} == --tests ]]; then
     wine64                           # runs that DLL in a Windows process for its tests
     chromium                         # renders the report pages headless
     poppler-utils                    # opens the PDF figures
+    clang libclang-rt-14-dev         # libFuzzer, for the fuzz targets
   )
 fi
 

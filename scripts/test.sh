@@ -2,8 +2,8 @@
 # Sets everything up on a fresh Debian 12 machine, builds Varnock and runs
 # every test: once in the normal build, then Varnock64.dll cross-built for
 # Windows and run under Wine against the normal build's results, then once
-# more under AddressSanitizer and UndefinedBehaviorSanitizer, and the
-# threaded tests under ThreadSanitizer.
+# more under AddressSanitizer and UndefinedBehaviorSanitizer, the threaded
+# tests under ThreadSanitizer, and a short run of each fuzz target.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 jobs=${VARNOCK_JOBS:-2}
@@ -29,5 +29,12 @@ cmake -S "$root" -B "$root/build-tsan" -G Ninja -DCMAKE_BUILD_TYPE=Release \
   -DVARNOCK_SANITIZE_THREADS=ON -DVARNOCK_BUILD_BENCHMARKS=OFF >/dev/null
 cmake --build "$root/build-tsan" --parallel "$jobs" --target varnock_thread_tests
 TSAN_OPTIONS=halt_on_error=1 "$root/build-tsan/tests/varnock_thread_tests"
+
+echo "== fuzz targets, briefly (libFuzzer with the address and undefined-behaviour sanitizers)"
+CC=clang CXX=clang++ cmake -S "$root" -B "$root/build-fuzz" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+  -DVARNOCK_FUZZ=ON -DVARNOCK_BUILD_TESTS=OFF -DVARNOCK_BUILD_CLI=OFF -DVARNOCK_BUILD_FAST=OFF \
+  -DVARNOCK_BUILD_BENCHMARKS=OFF >/dev/null
+cmake --build "$root/build-fuzz" --parallel "$jobs"
+"$root/scripts/fuzz.sh" "$root/build-fuzz" 20
 
 echo "== all tests passed"

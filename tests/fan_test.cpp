@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <limits>
 #include <cstdio>
 
 #include "accum/binning.h"
@@ -95,6 +96,37 @@ TEST(Fan, ChunksMadeOnSeveralThreadsGiveTheSerialFanAndListing) {
     EXPECT_EQ(fan.EX[i], d.x);
     EXPECT_EQ(fan.EY[i], d.y);
   }
+}
+
+TEST(Fan, EqualConesAreLaidOutWithoutVisitingEach) {
+  RunParams p;
+  p.NTH = 2147483647;
+  p.NPHI = 0;  // no cone holds a ray
+  EXPECT_EQ(plan_fan(p, MAX_FAN_RAYS).rays, 0);
+  EXPECT_FALSE(plan_fan(p, MAX_FAN_RAYS).too_many_cones);
+  p.NPHI = 8;
+  p.THMIN = p.THMAX = 0.5;  // every cone the same: 2^31 cones of 4 rays
+  EXPECT_GT(plan_fan(p, MAX_FAN_RAYS).rays, MAX_FAN_RAYS);
+  p.THMIN = p.THMAX = 0.01;  // 8 sin 0.01 < 0.5: no rays anywhere
+  EXPECT_EQ(plan_fan(p, MAX_FAN_RAYS).rays, 0);
+  p.THMAX = std::numeric_limits<double>::infinity();  // no angle is finite
+  EXPECT_EQ(plan_fan(p, MAX_FAN_RAYS).rays, 0);
+  // Cones that differ must be looked at one by one: past 20 million, the
+  // sheet is refused.
+  p.THMIN = 0.01;
+  p.THMAX = 0.02;
+  const FanPlan many = plan_fan(p, MAX_FAN_RAYS);
+  EXPECT_TRUE(many.too_many_cones);
+  p.NTH = 1000;
+  EXPECT_FALSE(plan_fan(p, MAX_FAN_RAYS).too_many_cones);
+  // Equal cones give the same fan as visiting them would.
+  RunParams a;
+  a.NTH = 5;
+  a.NPHI = 10;
+  a.THMIN = a.THMAX = 0.7;
+  const FanPlan equal = plan_fan(a, MAX_FAN_RAYS);
+  EXPECT_EQ(equal.rays, 6 * cone_azimuths(std::sin(0.7), 10));
+  EXPECT_EQ(equal.cones.size(), 6u);
 }
 
 TEST(Fan, StopsWhenCancelled) {

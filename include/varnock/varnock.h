@@ -70,6 +70,9 @@ struct RunSuccess {
   // Cells whose text was not entirely a number, counts that were capped, and
   // the like: the run went on with the values shown.
   std::vector<std::string> warnings;
+  // About the output folder rather than the sheet: a previous set of
+  // results that was left incomplete, and the like.
+  std::vector<std::string> notes;
   double elapsed_seconds = 0;
   unsigned threads = 1;        // threads that traced
   const char* mode = "exact";  // how the rays were traced: "exact" or "fast"
@@ -106,6 +109,16 @@ class RunResult {
   std::variant<RunSuccess, RunFailure> value_;
 };
 
+// The work of a run before it runs, as the summary counts it. Counted from
+// the rays' weights, or estimated from a sample of ring points in a huge run.
+struct RunSize {
+  std::int64_t fan_rays = 0;
+  std::int64_t source_positions = 0;
+  std::int64_t rays_traced = 0;
+  std::int64_t steps = 0;
+  bool estimated = false;
+};
+
 // How far a run has got. Counts cover the work of all threads, folded in
 // order.
 struct RunProgress {
@@ -140,6 +153,9 @@ struct RunOptions {
   // Called on the calling thread about ten times a second while the rays
   // are traced, and once at the end of the tracing.
   std::function<void(const RunProgress&)> on_progress;
+  // Called once the fan is built, before any ray is traced, with the size
+  // of the run (counting it takes a moment, so only when set).
+  std::function<void(const RunSize&)> on_size;
   // When set and it becomes true, the run stops within a fraction of a
   // second and fails with FailureKind::Cancelled.
   const std::atomic<bool>* cancel = nullptr;
@@ -173,10 +189,12 @@ class Session {
   Session& operator=(const Session&) = delete;
 
   // Reads one sheet and writes OUT_MI.txt, OUT_MR.txt and OUT_M.txt into
-  // output_dir, which must exist. A refused sheet leaves the folder alone; a
-  // run that fails after it has begun writing leaves OUT_M.txt empty, so
-  // that no earlier report sits beside its files. The threads it starts are
-  // joined before it returns.
+  // output_dir, which must exist, with what the options ask for beside
+  // them. The files are replaced as a set: written under temporary names
+  // and moved into place only once all are complete, run.json last. A run
+  // that is refused, fails or is cancelled leaves the previous set as it
+  // was. One run at a time writes into a folder; a second fails at once,
+  // naming the first. The threads it starts are joined before it returns.
   RunResult run(const std::filesystem::path& sheet, const std::filesystem::path& output_dir,
                 const RunOptions& options = {});
 

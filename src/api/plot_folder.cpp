@@ -93,8 +93,9 @@ PlotResult plot_folder(const std::filesystem::path& path, const PlotOptions& opt
   const std::filesystem::path out = options.output_dir.empty() ? folder : options.output_dir;
   result.page = out / REPORT_PAGE_FILE;
   write_report_page(sources, result.page);
-  write_report_figures(sources, options.figures, out);
-  if (options.csv) write_report_csv(sources.results, out);
+  const PathOf in_out = [&](const std::string& name) { return out / name; };
+  write_report_figures(sources, options.figures, in_out);
+  if (options.csv) write_report_csv(sources.results, in_out);
   result.notes = sources.notes;
   return result;
 }

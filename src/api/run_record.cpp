@@ -53,7 +53,8 @@ std::string file_sha256(const std::filesystem::path& path) {
 }
 
 std::string run_record_text(const std::filesystem::path& sheet,
-                            const std::filesystem::path& output_dir, const RunSuccess& run) {
+                            const std::filesystem::path& output_dir, const RunSuccess& run,
+                            const std::string& suffix) {
   const RunTotals& t = run.totals;
   Json record;
   record["program"] = "varnock";
@@ -64,7 +65,7 @@ std::string run_record_text(const std::filesystem::path& sheet,
   record["sheet"] = {{"path", display(sheet)}, {"sha256", file_sha256(sheet)}};
   Json files = Json::object();
   for (const char* name : {FAN_LISTING_FILE, PASS_MARKER_FILE, REPORT_FILE}) {
-    const std::filesystem::path path = output_dir / name;
+    const std::filesystem::path path = output_dir / (std::string(name) + suffix);
     std::error_code ec;
     if (!std::filesystem::exists(path, ec)) continue;  // no pass ran: no OUT_MR.txt
     files[name] = {{"sha256", file_sha256(path)},

@@ -18,9 +18,12 @@ namespace varnock {
 // std::runtime_error when the file cannot be read.
 std::string file_sha256(const std::filesystem::path& path);
 
-// The record's JSON text for a run of sheet whose files lie in output_dir.
+// The record's JSON text for a run of sheet whose files lie in output_dir,
+// each under its name plus suffix (the temporary names of a set not yet
+// moved into place).
 std::string run_record_text(const std::filesystem::path& sheet,
-                            const std::filesystem::path& output_dir, const RunSuccess& run);
+                            const std::filesystem::path& output_dir, const RunSuccess& run,
+                            const std::string& suffix = "");
 
 // Writes output_dir/run.json. Throws std::runtime_error on failure.
 void write_run_record(const std::filesystem::path& sheet, const std::filesystem::path& output_dir,

@@ -26,6 +26,9 @@ inline constexpr int FIRST_SURFACE_ROW = 19;
 inline constexpr std::size_t MAX_SHEET_BYTES = 16u * 1024u * 1024u;
 // A fan beyond this many rays is refused before anything is written.
 inline constexpr std::int64_t MAX_FAN_RAYS = 10'000'000;
+// And one of more cones than this, which would take a minute to lay out
+// whatever rays it holds (a mistyped NTH).
+inline constexpr std::int64_t MAX_FAN_CONES = 20'000'000;
 
 // The circle constant every run uses: the 15-digit literal, a little below
 // the double nearest to pi. Fan azimuths and the mirrors' direction test

@@ -180,20 +180,29 @@ void write_report_page(const ReportSources& sources, const std::filesystem::path
   out.close();
 }
 
-void write_report_figures(const ReportSources& src, FigureFormat format,
-                          const std::filesystem::path& folder) {
+std::vector<std::string> report_figure_names(FigureFormat format, bool with_system) {
+  if (format == FigureFormat::None) return {};
+  const std::string ext = figure_extension(format);
+  std::vector<std::string> names{"IXY." + ext, "IUV." + ext, "IUV_P." + ext};
+  if (with_system) names.push_back("layout." + ext);
+  return names;
+}
+
+void write_report_figures(const ReportSources& src, FigureFormat format, const PathOf& path_of) {
   if (format == FigureFormat::None) return;
   const std::string ext = figure_extension(format);
   for (const MapView& m : map_views(src)) {
     MapFigure f{m.name, m.title, m.values, m.pitch, m.unit, m.axes, m.selected};
-    write_map_figure(f, format, folder / (std::string(m.name) + "." + ext));
+    write_map_figure(f, format, path_of(std::string(m.name) + "." + ext));
   }
   if (src.system != nullptr) {
-    write_layout_figure(system_layout(*src.system), format, folder / ("layout." + ext));
+    write_layout_figure(system_layout(*src.system), format, path_of("layout." + ext));
   }
 }
 
-void write_report_csv(const ReportFile& r, const std::filesystem::path& folder) {
+std::vector<std::string> report_csv_names() { return {"IXY.csv", "IUV.csv", "IUV_P.csv"}; }
+
+void write_report_csv(const ReportFile& r, const PathOf& path_of) {
   struct Sheet {
     const char* name;
     const GridValues* values;
@@ -222,7 +231,7 @@ void write_report_csv(const ReportFile& r, const std::filesystem::path& folder) 
       }
       text += '\n';
     }
-    OutputFile out(folder / (std::string(s.name) + ".csv"));
+    OutputFile out(path_of(std::string(s.name) + ".csv"));
     out.write(text);
     out.close();
   }

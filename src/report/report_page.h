@@ -5,6 +5,7 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -45,14 +46,18 @@ ReportFile results_of(const RunSuccess& run, const RunParams& params);
 std::string report_data_json(const ReportSources& sources);
 void write_report_page(const ReportSources& sources, const std::filesystem::path& path);
 
-// IXY, IUV and IUV_P as figure files (and layout.<ext> when the system is
-// known) into folder.
-void write_report_figures(const ReportSources& sources, FigureFormat format,
-                          const std::filesystem::path& folder);
+// Where a file of the report goes, by its name ("IXY.png").
+using PathOf = std::function<std::filesystem::path(const std::string& name)>;
 
-// IXY.csv, IUV.csv and IUV_P.csv into folder: a header comment with the
-// units, then a first row of the first index's cell centres and one row per
-// second index (as the lines of OUT_M.txt) led by its cell centre.
-void write_report_csv(const ReportFile& results, const std::filesystem::path& folder);
+// The names of the figure files of a format: IXY, IUV and IUV_P, and
+// layout when the system is known.
+std::vector<std::string> report_figure_names(FigureFormat format, bool with_system);
+void write_report_figures(const ReportSources& sources, FigureFormat format, const PathOf& path_of);
+
+// IXY.csv, IUV.csv and IUV_P.csv: a header comment with the units, then a
+// first row of the first index's cell centres and one row per second index
+// (as the lines of OUT_M.txt) led by its cell centre.
+std::vector<std::string> report_csv_names();
+void write_report_csv(const ReportFile& results, const PathOf& path_of);
 
 }  // namespace varnock

@@ -9,6 +9,7 @@
 #include "accum/binning.h"
 #include "accum/pass_tasks.h"
 #include "accum/positions.h"
+#include "accum/run_size.h"
 #include "api/simd_choice.h"
 #include "run/run_driver.h"
 #include "support/number_text.h"
@@ -19,8 +20,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// Ring points whose weights are counted one by one at most.
-constexpr std::int64_t MOST_COUNTED_WEIGHTS = 50'000'000;
 // Slots traced for the time estimate, spread over a few positions.
 constexpr std::int64_t SAMPLE_SLOTS = 20'000;
 constexpr int SAMPLE_POSITIONS = 6;
@@ -67,33 +66,6 @@ void add_likely_mistakes(const SystemState& sys, SheetCheck& c) {
       }
     }
   }
-}
-
-// Rays of non-negative weight at each ring point (they are the same at
-// every scan step), for every point or, past the limit, a spread sample.
-void count_rays(const SystemState& sys, SheetCheck& c) {
-  const RunParams& p = sys.params;
-  if (c.source_positions == 0 || sys.fan.NRAY == 0 || p.NSET <= 0) return;
-  const std::int64_t rings = p.NRING;
-  const std::int64_t step = std::max<std::int64_t>(1, rings * sys.fan.NRAY / MOST_COUNTED_WEIGHTS);
-  c.estimated = step > 1;
-  std::int64_t counted = 0, points = 0;
-  for (std::int64_t j = 0; j < rings; j += step) {
-    const SourcePoint src = ring_point(sys, static_cast<int>(j));
-    const PlaneDirection to_axis = toward_axis(src.X, src.Y);
-    for (int n = 1; n <= sys.fan.NRAY; ++n) {
-      const std::size_t i = static_cast<std::size_t>(n);
-      if (weight_of(PlaneDirection{sys.fan.EX[i], sys.fan.EY[i]}, to_axis) >= 0) ++counted;
-    }
-    ++points;
-  }
-  const double per_point = static_cast<double>(counted) / static_cast<double>(points);
-  const double rays = per_point * static_cast<double>(rings) * p.NSCAN * p.NSET;
-  const double steps = rays * std::max(p.NSURF, 0);
-  // A mistyped count can ask for more than a 64-bit count holds.
-  constexpr double MOST = 9.2e18;
-  c.rays_traced = rays < MOST ? static_cast<std::int64_t>(std::llround(rays)) : INT64_MAX;
-  c.steps = steps < MOST ? static_cast<std::int64_t>(std::llround(steps)) : INT64_MAX;
 }
 
 // Traces a sample of the run here, on one thread: the time a traced ray
@@ -154,7 +126,10 @@ SheetCheck check_sheet(const std::filesystem::path& sheet, const RunOptions& opt
   c.index_sets = std::max(p.NSET, 0);
   c.surfaces = p.NSURF;
   add_likely_mistakes(sys, c);
-  count_rays(sys, c);
+  const RunSize size = run_size(sys);
+  c.rays_traced = size.rays_traced;
+  c.steps = size.steps;
+  c.estimated = size.estimated;
   time_sample(sys, *tracer, c);
   return c;
 }

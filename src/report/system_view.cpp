@@ -163,11 +163,21 @@ SystemLayout system_layout(const SystemState& sys, int rays_per_set) {
     for (int i = 1; i <= nsurf; ++i) ZS[i] = sys.surf.TH[i] + ZS[i - 1];
   }
 
-  // The ring points with the largest and the smallest y.
+  // The ring points with the largest and the smallest y: near a quarter and
+  // three quarters of the turn (the points lie 6.28/NRING rad apart, and a
+  // ring can have thousands of millions of them).
   std::vector<int> ring;
   if (p.NRING > 0) {
+    std::vector<int> candidates{0, p.NRING - 1};
+    for (double turn : {M_PI / 2, 3 * M_PI / 2}) {
+      const double near = std::floor(turn / 6.28 * p.NRING);
+      for (double d = -1; d <= 2; ++d) {
+        const double j = near + d;
+        if (j >= 0 && j < p.NRING) candidates.push_back(static_cast<int>(j));
+      }
+    }
     int top = 0, bottom = 0;
-    for (int j = 0; j < p.NRING; ++j) {
+    for (int j : candidates) {
       if (ring_point(sys, j).Y > ring_point(sys, top).Y) top = j;
       if (ring_point(sys, j).Y < ring_point(sys, bottom).Y) bottom = j;
     }

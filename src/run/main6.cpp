@@ -64,7 +64,7 @@ VARNOCK_EXPORT void main6(void) {
     varnock::RunOptions options;
     options.threads = threads_from_environment();
     const varnock::RunResult result =
-        varnock::run_sheet_result(library_model(), dir / varnock::SHEET_FILE, dir, options);
+        varnock::run_sheet_result(library_model(), dir / varnock::SHEET_FILE, {dir, ""}, options);
     // The caller reads OUT_M.txt whatever happened: it must find it empty
     // rather than an earlier report.
     if (!result.ok()) varnock::empty_file(dir / varnock::REPORT_FILE, true);

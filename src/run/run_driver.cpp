@@ -13,6 +13,7 @@
 #include "accum/fold.h"
 #include "accum/pass_tasks.h"
 #include "accum/positions.h"
+#include "accum/run_size.h"
 #include "model/read_sheet.h"
 #include "model/sheet_cells.h"
 #include "parallel/ordered_runner.h"
@@ -115,9 +116,7 @@ std::int64_t run_passes(Model& model, std::uint64_t positions, unsigned threads,
 }
 
 // Everything that writes files: the fan listing, the passes and the report.
-// A failure part way leaves the report empty, so that no earlier report sits
-// beside a half-written run and passes for its result.
-void compute_and_write(Model& model, const FanPlan& fan_plan, const std::filesystem::path& output_dir,
+void compute_and_write(Model& model, const FanPlan& fan_plan, const OutputNames& output,
                        unsigned threads, const BlockTracer& tracer, const RunOptions& options,
                        Clock::time_point start, const std::string& sheet_name,
                        RunSuccess& summary) {
@@ -125,30 +124,26 @@ void compute_and_write(Model& model, const FanPlan& fan_plan, const std::filesys
   Results& res = model.res;
   const RunParams& p = sys.params;
 
-  // An earlier run record would describe other files from here on.
-  if (options.write_run_record) {
-    std::error_code ec;
-    std::filesystem::remove(output_dir / RUN_RECORD_FILE, ec);
-  }
-
   // Model -> fan, listed as it is built: the source point it shows is where
   // the previous run ended.
-  OutputFile listing(output_dir / FAN_LISTING_FILE);
+  OutputFile listing(output.of(FAN_LISTING_FILE));
   if (!build_fan(sys, fan_plan, model.last_source, &listing, threads, options.cancel)) {
     fail_cancelled(sheet_name);
   }
   listing.close();
 
+  if (options.on_size) options.on_size(run_size(sys));
+
   // The report exists, empty, from here until it is written at the end.
   res = Results{};
-  OutputFile report(output_dir / REPORT_FILE);
+  OutputFile report(output.of(REPORT_FILE));
 
   // Fan -> passes -> grids: every scan step, every ring position.
   const std::uint64_t positions =
       p.NSCAN > 0 && p.NRING > 0
           ? static_cast<std::uint64_t>(p.NSCAN) * static_cast<std::uint64_t>(p.NRING)
           : 0;
-  if (positions > 0) OutputFile(output_dir / PASS_MARKER_FILE).close();
+  if (positions > 0) OutputFile(output.of(PASS_MARKER_FILE)).close();
   summary.totals.rays_traced =
       run_passes(model, positions, threads, tracer, options, start, sheet_name);
   // The next run's fan listing shows the last ring point of the last scan step.
@@ -182,6 +177,11 @@ FanPlan load_sheet(Model& model, const std::filesystem::path& sheet,
   model.sys.PI = RUN_PI;
   read_sheet(SheetCells::parse(read_sheet_bytes(sheet, MAX_SHEET_BYTES)), model.sys, warnings);
   FanPlan fan_plan = plan_fan(model.sys.params, MAX_FAN_RAYS);
+  if (fan_plan.too_many_cones) {
+    fail_sheet_cell(display(sheet), NTH_COLUMN, NTH_ROW,
+                    "NTH = " + std::to_string(model.sys.params.NTH) + " makes a fan of more than " +
+                        std::to_string(MAX_FAN_CONES) + " cones; refused");
+  }
   if (fan_plan.rays > MAX_FAN_RAYS) refuse_oversized_fan(model.sys.params, display(sheet));
   return fan_plan;
 }
@@ -191,9 +191,8 @@ unsigned resolve_threads(unsigned requested) {
   return std::clamp(threads, 1u, MAX_THREADS);
 }
 
-RunSuccess run_sheet(Model& model, const std::filesystem::path& sheet,
-                     const std::filesystem::path& output_dir, const RunOptions& options,
-                     const BlockTracer& tracer) {
+RunSuccess run_sheet(Model& model, const std::filesystem::path& sheet, const OutputNames& output,
+                     const RunOptions& options, const BlockTracer& tracer) {
   const Clock::time_point start = Clock::now();
   RunSuccess summary;
   const std::string sheet_name = display(sheet);
@@ -201,17 +200,19 @@ RunSuccess run_sheet(Model& model, const std::filesystem::path& sheet,
   // Sheet -> model. Everything that can refuse the sheet happens before the
   // first file is written, and a refused sheet leaves the folder alone.
   const FanPlan fan_plan = load_sheet(model, sheet, summary.warnings);
-  require_output_folder(output_dir);
+  require_output_folder(output.dir);
   summary.threads = resolve_threads(options.threads);
   const bool fast = tracer.trace != trace_block_exact;
   summary.mode = fast ? "fast" : "exact";
   summary.simd = fast ? tracer.simd : "";
 
   try {
-    compute_and_write(model, fan_plan, output_dir, summary.threads, tracer, options, start,
+    compute_and_write(model, fan_plan, output, summary.threads, tracer, options, start,
                       sheet_name, summary);
   } catch (...) {
-    empty_file(output_dir / REPORT_FILE, false);
+    // In place, no earlier report may pass for this run's; under temporary
+    // names the caller drops the whole set.
+    if (output.in_place()) empty_file(output.dir / REPORT_FILE, false);
     throw;
   }
   summary.elapsed_seconds = seconds_since(start);
@@ -219,10 +220,10 @@ RunSuccess run_sheet(Model& model, const std::filesystem::path& sheet,
 }
 
 RunResult run_sheet_result(Model& model, const std::filesystem::path& sheet,
-                           const std::filesystem::path& output_dir, const RunOptions& options,
+                           const OutputNames& output, const RunOptions& options,
                            const BlockTracer& tracer) {
   try {
-    return run_sheet(model, sheet, output_dir, options, tracer);
+    return run_sheet(model, sheet, output, options, tracer);
   } catch (const RunError& e) {
     return e.failure();
   } catch (const std::bad_alloc&) {

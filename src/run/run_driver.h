@@ -27,18 +27,28 @@ unsigned resolve_threads(unsigned requested);
 FanPlan load_sheet(Model& model, const std::filesystem::path& sheet,
                    std::vector<std::string>& warnings);
 
-// Runs one sheet into output_dir, tracing its blocks with tracer (the exact
+// Where a run writes its three files: in place, as main6 does (a failure
+// part way then leaves OUT_M.txt empty, so that no earlier report passes
+// for this run's), or under names with a temporary suffix that the caller
+// moves into place as a set once everything is written.
+struct OutputNames {
+  std::filesystem::path dir;
+  std::string temporary_suffix;  // empty: in place
+  std::filesystem::path of(const std::string& name) const { return dir / (name + temporary_suffix); }
+  bool in_place() const { return temporary_suffix.empty(); }
+};
+
+// Runs one sheet into output.dir, tracing its blocks with tracer (the exact
 // one, or a fast one the caller chose for options.fast). Throws RunError
 // when the sheet is refused, a file cannot be written or the run is
 // cancelled; nothing is written for a refused sheet. Every thread it starts
 // has ended when it returns.
-RunSuccess run_sheet(Model& model, const std::filesystem::path& sheet,
-                     const std::filesystem::path& output_dir, const RunOptions& options,
-                     const BlockTracer& tracer = {});
+RunSuccess run_sheet(Model& model, const std::filesystem::path& sheet, const OutputNames& output,
+                     const RunOptions& options, const BlockTracer& tracer = {});
 
 // run_sheet with every failure turned into a RunFailure: nothing escapes.
 RunResult run_sheet_result(Model& model, const std::filesystem::path& sheet,
-                           const std::filesystem::path& output_dir, const RunOptions& options,
+                           const OutputNames& output, const RunOptions& options,
                            const BlockTracer& tracer = {});
 
 }  // namespace varnock

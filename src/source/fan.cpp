@@ -83,6 +83,27 @@ int cone_azimuths(double st, int NPHI) {
 
 FanPlan plan_fan(const RunParams& p, std::int64_t limit) {
   FanPlan plan;
+  // When every cone holds the same number of rays there is no need to visit
+  // them one by one: none at all when NPHI is 0, and the same cone NTH + 1
+  // times when THMIN = THMAX (NTH can be some two thousand million).
+  if (p.NPHI == 0 || p.NTH < 0) return plan;
+  // An angle that is not finite gives every cone an angle whose sine is not
+  // a number: no rays either.
+  if (!std::isfinite(p.THMIN) || !std::isfinite(p.THMAX - p.THMIN)) return plan;
+  if (p.THMIN == p.THMAX) {
+    const double theta = cone_angle(p, 0);
+    const int m = cone_azimuths(std::sin(theta), p.NPHI);
+    if (m == 0) return plan;
+    const std::int64_t cones = std::int64_t{p.NTH} + 1;
+    if (cones > limit / m) {  // more rays than the limit: refused
+      plan.rays = limit + 1;
+      return plan;
+    }
+  }
+  if (p.THMIN != p.THMAX && std::int64_t{p.NTH} + 1 > MAX_FAN_CONES) {
+    plan.too_many_cones = true;
+    return plan;
+  }
   for (std::int64_t j = 0; j <= p.NTH && plan.rays <= limit; ++j) {
     const double theta = cone_angle(p, j);
     const double st = std::sin(theta);

@@ -30,10 +30,15 @@ struct FanCone {
 struct FanPlan {
   std::vector<FanCone> cones;
   std::int64_t rays = 0;
+  // More cones than MAX_FAN_CONES to look at one by one: refused.
+  bool too_many_cones = false;
 };
 
 // Lays the fan out cone by cone. Stops as soon as the count passes limit,
-// so a mistyped count is cheap to refuse (rays then exceeds limit).
+// so a mistyped count is cheap to refuse (rays then exceeds limit). A fan
+// whose cones all hold the same number of rays (NPHI of 0, THMIN = THMAX,
+// an angle that is not finite) is laid out without visiting each; any
+// other fan of more than MAX_FAN_CONES cones is refused (too_many_cones).
 FanPlan plan_fan(const RunParams& p, std::int64_t limit);
 
 // Rays the fan will hold, counting no further than just past limit.
