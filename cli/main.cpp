@@ -10,6 +10,7 @@
 #include "exit_codes.h"
 #include "plot_command.h"
 #include "run_command.h"
+#include "study_commands.h"
 #include "varnock/varnock.h"
 
 int main(int argc, char** argv) {
@@ -25,6 +26,9 @@ int main(int argc, char** argv) {
   varnock_cli::add_check_command(app, exit_code);
   varnock_cli::add_plot_command(app, exit_code);
   varnock_cli::add_compare_command(app, exit_code);
+  varnock_cli::add_sweep_command(app, exit_code);
+  varnock_cli::add_trials_command(app, exit_code);
+  varnock_cli::add_merge_command(app, exit_code);
 
   try {
     app.parse(argc, argv);

@@ -4,10 +4,8 @@
 #include <string>
 
 namespace varnock_cli {
-namespace {
 
-// 75 s -> "1 min 15 s"; 4000 s -> "1 h 07 min".
-std::string duration(double seconds) {
+std::string duration_text(double seconds) {
   char buffer[64];
   const long long s = static_cast<long long>(seconds + 0.5);
   if (s < 60) {
@@ -20,8 +18,6 @@ std::string duration(double seconds) {
   return buffer;
 }
 
-}  // namespace
-
 void ProgressLine::update(const varnock::RunProgress& p) {
   if (!enabled_) return;
   std::string line = "tracing: ";
@@ -33,7 +29,12 @@ void ProgressLine::update(const varnock::RunProgress& p) {
     std::snprintf(buffer, sizeof buffer, "  %.3g steps/s", static_cast<double>(p.steps) / p.elapsed_seconds);
     line += buffer;
   }
-  if (p.seconds_left >= 0 && p.fraction < 1) line += "  about " + duration(p.seconds_left) + " left";
+  if (p.seconds_left >= 0 && p.fraction < 1) line += "  about " + duration_text(p.seconds_left) + " left";
+  show(line);
+}
+
+void ProgressLine::show(const std::string& line) {
+  if (!enabled_) return;
   std::fprintf(stderr, "\r%s\033[K", line.c_str());
   std::fflush(stderr);
   shown_ = true;

@@ -62,6 +62,8 @@ using GridCounts = std::array<std::array<std::int64_t, GRID_SIZE>, GRID_SIZE>;
 struct RunMaps {
   GridValues IXY{}, IUV{}, IUV_P{};
   GridCounts IXY_rays{}, IUV_rays{}, IUV_P_rays{};
+  double DXY = 0, DUV = 0;  // the cell pitches, mm and rad
+  int SELI = 0, SELJ = 0;   // the IXY cell whose rays make IUV_P
 };
 
 struct RunSuccess {

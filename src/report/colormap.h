@@ -13,6 +13,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 namespace varnock {
 
@@ -106,6 +107,17 @@ constexpr Rgb rgb_of(double t) {
   if (t >= 1.0) return VIRIDIS.back();
   const auto k = static_cast<std::size_t>(t * 256.0);
   return VIRIDIS[k < VIRIDIS.size() ? k : VIRIDIS.size() - 1];
+}
+
+// The table as a JSON array of [r, g, b], for the pages' scripts: a run's
+// maps and a study's are coloured alike.
+inline std::string colormap_json() {
+  std::string out = "[";
+  for (const Rgb& c : VIRIDIS) {
+    if (out.size() > 1) out += ',';
+    out += '[' + std::to_string(c.r) + ',' + std::to_string(c.g) + ',' + std::to_string(c.b) + ']';
+  }
+  return out + "]";
 }
 
 }  // namespace varnock

@@ -595,16 +595,6 @@ constexpr const char* PAGE_SCRIPT = R"PAGE(<script>
 </html>
 )PAGE";
 
-// The colour map as a JSON array of [r, g, b], for the page's script.
-std::string colormap_json() {
-  std::string out = "[";
-  for (const Rgb& c : VIRIDIS) {
-    if (out.size() > 1) out += ',';
-    out += '[' + std::to_string(c.r) + ',' + std::to_string(c.g) + ',' + std::to_string(c.b) + ']';
-  }
-  return out + "]";
-}
-
 }  // namespace
 
 std::string embeddable_json(const std::string& data_json) {

@@ -168,6 +168,10 @@ void compute_and_write(Model& model, const FanPlan& fan_plan, const OutputNames&
   maps.IXY_rays = res.IXY_rays;
   maps.IUV_rays = res.IUV_rays;
   maps.IUV_P_rays = res.IUV_P_rays;
+  maps.DXY = p.DXY;
+  maps.DUV = p.DUV;
+  maps.SELI = p.SELI;
+  maps.SELJ = p.SELJ;
 }
 
 }  // namespace
