@@ -30,6 +30,7 @@ struct RunArguments {
   unsigned threads = 0;
   bool fast = false;
   std::string simd = "auto";
+  bool exact_sums = false;
   bool quiet = false;
   bool no_progress = false;
   bool no_report = false;
@@ -61,6 +62,7 @@ int run(const RunArguments& args) {
   varnock::RunOptions options;
   options.threads = args.threads;
   options.fast = args.fast;
+  options.exact_sums = args.exact_sums;
   for (varnock::SimdPath path : {varnock::SimdPath::Auto, varnock::SimdPath::Avx512,
                                  varnock::SimdPath::Avx2, varnock::SimdPath::Sse2}) {
     if (args.simd == varnock::simd_path_name(path)) options.simd = path;
@@ -145,6 +147,10 @@ void add_run_command(CLI::App& app, int& exit_code) {
                   "avx2 or sse2")
       ->check(CLI::IsMember({"auto", "avx512", "avx2", "sse2"}))
       ->needs(fast);
+  cmd->add_flag("--exact-sums", args->exact_sums,
+                "Sum TOTAL and every grid cell exactly and round once: the correctly rounded sums, "
+                "the same bytes however the work is split (threads, MPI ranks), but not the "
+                "legacy running sums' last bits");
   cmd->add_flag("--no-report", args->no_report,
                 "Do not write report.html (and remove an earlier one from the folder)");
   add_figure_option(*cmd, args->figures);

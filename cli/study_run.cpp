@@ -58,6 +58,8 @@ void add_study_options(CLI::App& cmd, StudyArguments& args) {
   cmd.add_option("--simd", args.simd, "Instruction set of --fast: auto, avx512, avx2 or sse2")
       ->check(CLI::IsMember({"auto", "avx512", "avx2", "sse2"}))
       ->needs(fast);
+  cmd.add_flag("--exact-sums", args.exact_sums,
+               "Sum every point's TOTAL and grid cells exactly, rounded once (see varnock run --help)");
   cmd.add_flag("--keep-runs", args.keep_runs,
                "Keep each point's sheet, files, run.json and report in runs/NNNNNN/ of the folder");
   cmd.add_flag("--resume", args.resume,
@@ -118,11 +120,12 @@ int run_study_command(const StudyArguments& args, const char* kind,
   varnock::StudyOptions options;
   options.folder = folder;
   options.threads = args.threads;
-  options.fast = args.fast;
+  definition.fast = args.fast;
   for (varnock::SimdPath path : {varnock::SimdPath::Auto, varnock::SimdPath::Avx512,
                                  varnock::SimdPath::Avx2, varnock::SimdPath::Sse2}) {
-    if (args.simd == varnock::simd_path_name(path)) options.simd = path;
+    if (args.simd == varnock::simd_path_name(path)) definition.simd = path;
   }
+  definition.exact_sums = args.exact_sums;
   options.keep_runs = args.keep_runs;
   options.resume = args.resume;
   options.task = args.task;

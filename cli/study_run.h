@@ -19,6 +19,7 @@ struct StudyArguments {
   unsigned threads = 0;
   bool fast = false;
   std::string simd = "auto";
+  bool exact_sums = false;
   bool keep_runs = false;
   bool resume = false;
   std::int64_t task = 0, tasks = 1;

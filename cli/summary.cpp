@@ -33,6 +33,7 @@ std::string format_summary(const std::filesystem::path& sheet,
   s += "elapsed           " + seconds(result.elapsed_seconds) + "\n";
   std::string mode = std::string(result.mode) + " mode";
   if (*result.simd != '\0') mode += ", " + std::string(result.simd);
+  if (std::string(result.sums) == "exact") mode += ", exact sums";
   s += "threads           " + std::to_string(result.threads) + " (" + mode + ")\n";
   if (result.elapsed_seconds > 0) {
     s += "steps per second  " + general(static_cast<double>(t.steps) / result.elapsed_seconds) + "\n";

@@ -79,6 +79,7 @@ struct RunSuccess {
   unsigned threads = 1;        // threads that traced
   const char* mode = "exact";  // how the rays were traced: "exact" or "fast"
   const char* simd = "";       // the fast mode's instruction-set path
+  const char* sums = "serial"; // how the weights were summed: "serial" or "exact"
 };
 
 enum class FailureKind {
@@ -167,6 +168,13 @@ struct RunOptions {
   // ray or two of them. simd forces an instruction-set path.
   bool fast = false;
   SimdPath simd = SimdPath::Auto;
+  // Exact sums: TOTAL and every grid cell summed without rounding and
+  // rounded once, so that they are the correctly rounded sums of the
+  // weights, whatever the order of the additions and however the work is
+  // split (threads, processes). Without it the sums are the legacy running
+  // sums, ray by ray in the serial order, which the drop-in files hold; the
+  // two differ in the last bits.
+  bool exact_sums = false;
   // Session::run also writes run.json beside the files: the program and its
   // version, the mode and threads, the SHA-256 of the sheet and of every
   // result file, and the summary. An earlier run.json is removed as soon as

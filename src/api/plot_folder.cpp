@@ -75,7 +75,7 @@ PlotResult plot_folder(const std::filesystem::path& path, const PlotOptions& opt
         info.totals = record->totals;
         info.elapsed_seconds = record->elapsed_seconds;
         info.threads = record->threads;
-        info.mode = record->mode;
+        info.mode = record->mode + (record->sums == "exact" ? ", exact sums" : "");
         info.simd = record->simd;
         sources.run = info;
       } else {

@@ -61,6 +61,7 @@ std::string run_record_text(const std::filesystem::path& sheet,
   record["version"] = version();
   record["mode"] = run.mode;
   if (*run.simd != '\0') record["simd"] = run.simd;
+  record["sums"] = run.sums;
   record["threads"] = run.threads;
   record["sheet"] = {{"path", display(sheet)}, {"sha256", file_sha256(sheet)}};
   Json files = Json::object();
@@ -126,6 +127,7 @@ std::optional<RunRecord> read_run_record(const std::filesystem::path& folder) {
     r.threads = j.at("threads").get<unsigned>();
     r.mode = j.at("mode").get<std::string>();
     r.simd = j.value("simd", "");
+    r.sums = j.value("sums", "serial");
     for (const auto& [name, file] : j.at("files").items()) {
       const std::filesystem::path f = folder / name;
       if (!std::filesystem::is_regular_file(f, ec) || file_sha256(f) != file.at("sha256").get<std::string>()) {

@@ -35,6 +35,7 @@ struct RunRecord {
   double elapsed_seconds = 0;
   unsigned threads = 1;
   std::string mode, simd;
+  std::string sums = "serial";  // records older than exact sums hold serial ones
   // Files the record lists whose bytes are no longer those it describes
   // (or that are gone): the set was changed after the run.
   std::vector<std::string> changed_files;

@@ -3,51 +3,27 @@
 #include <cstddef>
 #include <string>
 
-#include "report/colormap.h"
+#include "report/page_parts.h"
 
 namespace varnock {
 namespace {
 
 // The page up to the data: head, styles and the empty body the script fills.
-constexpr const char* PAGE_HEAD = R"PAGE(<!DOCTYPE html>
-<html lang="en">
-<head>
-<meta charset="utf-8">
-<meta name="viewport" content="width=device-width, initial-scale=1">
-<meta name="generator" content="varnock">
-<title>Varnock report</title>
-<style>
-:root {
-  --ink: #1b1b1b; --muted: #5a5a5a; --rule: #c9c9c9; --faint: #f3f3f3;
-  --accent: #2b5d8c; --note-bg: #fff3d1; --note-rule: #d99a00;
-  --bad-bg: #fde8e8; --bad-rule: #c0392b;
-}
-* { box-sizing: border-box; }
-html { -webkit-print-color-adjust: exact; print-color-adjust: exact; }
-body {
-  margin: 0 auto; max-width: 1360px; padding: 18px 28px 56px;
-  font: 15px/1.45 system-ui, "Segoe UI", Roboto, "Helvetica Neue", Arial, sans-serif;
-  color: var(--ink); background: #fff;
-}
-h1 { font-size: 1.7em; margin: 0 0 2px; }
-h2 { font-size: 1.3em; margin: 30px 0 8px; padding-bottom: 3px; border-bottom: 2px solid var(--accent); }
-h3 { font-size: 1.1em; margin: 0; }
+// The rules it shares with a study's pages come from page_parts.h; the
+// report's own rules stand between them.
+constexpr const char* PAGE_HEAD[] = {
+    PAGE_DOCUMENT_START,
+    "<title>Varnock report</title>\n",
+    PAGE_BASE_STYLE,
+    R"PAGE(h3 { font-size: 1.1em; margin: 0; }
 p { margin: 6px 0; max-width: 72em; }
 code { font-family: ui-monospace, "DejaVu Sans Mono", Consolas, monospace; font-size: 0.92em; }
-.generator, .explain, figcaption { color: var(--muted); }
-.notes {
-  margin: 16px 0; padding: 10px 16px; background: var(--note-bg);
-  border-left: 6px solid var(--note-rule); border-radius: 3px;
-}
-.notes h2 { border: 0; margin: 0 0 4px; padding: 0; font-size: 1.05em; }
-.notes ul, .warnings { margin: 4px 0; padding-left: 22px; }
-.render-failed {
-  margin: 16px 0; padding: 10px 16px; background: var(--bad-bg);
-  border-left: 6px solid var(--bad-rule); white-space: pre-wrap;
-}
-table { border-collapse: collapse; }
-th, td { padding: 3px 10px; border-bottom: 1px solid var(--rule); text-align: left; vertical-align: top; }
-td.num { text-align: right; font-variant-numeric: tabular-nums; white-space: nowrap; }
+)PAGE",
+    PAGE_NOTES_STYLE,
+    R"PAGE(.notes ul, .warnings { margin: 4px 0; padding-left: 22px; }
+)PAGE",
+    PAGE_FAILED_AND_TABLE_STYLE,
+    R"PAGE(td.num { text-align: right; font-variant-numeric: tabular-nums; white-space: nowrap; }
 thead th { border-bottom: 2px solid var(--ink); }
 .surfaces { font-size: 0.92em; }
 .surfaces td { font-variant-numeric: tabular-nums; white-space: nowrap; }
@@ -100,10 +76,13 @@ svg text { font-family: system-ui, "Segoe UI", Roboto, Arial, sans-serif; fill: 
 <body>
 <noscript><p>This report draws its tables and maps with JavaScript: please open it with scripts allowed.</p></noscript>
 <main id="report"></main>
-)PAGE";
+)PAGE",
+};
 
-// The script that draws the page from the two embedded JSON objects.
-constexpr const char* PAGE_SCRIPT = R"PAGE(<script>
+// The script that draws the page from the two embedded JSON objects, with the
+// helpers it shares with a study's pages from page_parts.h.
+constexpr const char* PAGE_SCRIPT[] = {
+    R"PAGE(<script>
 "use strict";
 (function () {
   const N = 41;        // cells along each side of a grid
@@ -136,15 +115,9 @@ constexpr const char* PAGE_SCRIPT = R"PAGE(<script>
     if (wanted.get("scale") === "log") view.initialScale = "log";
   }
 
-  function readJson(id) { return JSON.parse(document.getElementById(id).textContent); }
-
-  function esc(s) {
-    return String(s).replace(/[&<>"']/g, (c) =>
-      ({ "&": "&amp;", "<": "&lt;", ">": "&gt;", '"': "&quot;", "'": "&#39;" })[c]);
-  }
-
-  function grouped(n) { return String(n).replace(/\B(?=(\d{3})+(?!\d))/g, ","); }
-
+)PAGE",
+    TEXT_HELPERS_SCRIPT,
+    R"PAGE(
   // Numbers the result files print as %f: toFixed rounds the exact binary
   // value as printf does, and no double lies exactly half-way at six decimals.
   function fixed6(v) { return Number.isFinite(v) ? v.toFixed(6) : "nan"; }
@@ -152,36 +125,9 @@ constexpr const char* PAGE_SCRIPT = R"PAGE(<script>
   // A cell centre or tick position without the float noise of (i - 20) * pitch.
   function coord(v) { return String(Number(v.toPrecision(10))); }
 
-  function fmtTick(v, step) {
-    if (v === 0) return "0";
-    const a = Math.abs(v);
-    const decimals = Math.max(0, Math.ceil(-Math.log10(step) - 1e-9));
-    if (a >= 1e6 || decimals > 5) {
-      const digits = Math.max(0, Math.floor(Math.log10(a)) - Math.floor(Math.log10(step) + 1e-9));
-      return v.toExponential(Math.min(digits, 6)).replace("e+", "e");
-    }
-    return v.toFixed(decimals);
-  }
-
-  // Ticks for a linear axis from lo to hi: multiples of 1, 2 or 5 times a
-  // power of ten, the coarsest that gives at least minCount of them.
-  function linearTicks(lo, hi, minCount) {
-    if (!(hi > lo)) return [{ v: lo, text: fmtTick(lo, Math.abs(lo) || 1) }];
-    let decade = Math.pow(10, Math.ceil(Math.log10(hi - lo)));
-    for (let guard = 0; guard < 40; guard++, decade /= 10) {
-      for (const m of [1, 0.5, 0.2]) {
-        const step = decade * m;
-        const first = Math.ceil(lo / step - 1e-9), last = Math.floor(hi / step + 1e-9);
-        if (last - first + 1 >= minCount) {
-          const ticks = [];
-          for (let k = first; k <= last; k++) ticks.push({ v: k * step, text: fmtTick(k * step, step) });
-          return ticks;
-        }
-      }
-    }
-    return [{ v: lo, text: String(lo) }, { v: hi, text: String(hi) }];
-  }
-
+)PAGE",
+    CHART_HELPERS_SCRIPT,
+    R"PAGE(
   function fmtLog(v) {
     if (v >= 1e-3 && v < 1e6) return String(Number(v.toPrecision(3)));
     return v.toExponential(0).replace("e+", "e");
@@ -213,13 +159,9 @@ constexpr const char* PAGE_SCRIPT = R"PAGE(<script>
   }
 
   // The colour of t in [0, 1], by the rule of rgb_of() on the C++ side.
-  function colourOf(t) {
-    if (Number.isNaN(t)) return NAN_RGB;
-    if (t <= 0) return cmap[0];
-    if (t >= 1) return cmap[cmap.length - 1];
-    return cmap[Math.min(cmap.length - 1, Math.floor(t * cmap.length))];
-  }
-
+)PAGE",
+    COLOUR_OF_SCRIPT,
+    R"PAGE(
   // How a map's values become colours: the range and t(v), or null when the
   // map holds no weight at all.
   function colourScale(values, scale) {
@@ -578,22 +520,9 @@ constexpr const char* PAGE_SCRIPT = R"PAGE(<script>
     }
   }
 
-  try {
-    render();
-    document.body.dataset.rendered = "true";
-  } catch (e) {
-    const box = document.createElement("div");
-    box.className = "render-failed";
-    box.id = "render-failed";
-    box.textContent = "This report could not be drawn: " + (e && e.stack ? e.stack : e);
-    document.body.insertBefore(box, document.body.firstChild);
-    document.body.dataset.rendered = "error";
-  }
-})();
-</script>
-</body>
-</html>
-)PAGE";
+)PAGE",
+    RENDER_GUARD_SCRIPT,
+};
 
 }  // namespace
 
@@ -617,14 +546,7 @@ std::string embeddable_json(const std::string& data_json) {
 }
 
 std::string html_page(const std::string& data_json) {
-  std::string page = PAGE_HEAD;
-  page += "<script type=\"application/json\" id=\"report-data\">";
-  page += embeddable_json(data_json);
-  page += "</script>\n<script type=\"application/json\" id=\"colormap\">";
-  page += colormap_json();
-  page += "</script>\n";
-  page += PAGE_SCRIPT;
-  return page;
+  return data_page(PAGE_HEAD, "report-data", data_json, PAGE_SCRIPT);
 }
 
 }  // namespace varnock

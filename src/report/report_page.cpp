@@ -111,7 +111,8 @@ Json map_json(const MapView& m, std::vector<std::string>& notes) {
 }  // namespace
 
 RunInfo run_info_of(const RunSuccess& run) {
-  return RunInfo{run.totals, run.elapsed_seconds, run.threads, run.mode, run.simd};
+  const std::string mode = std::string(run.mode) + (std::string(run.sums) == "exact" ? ", exact sums" : "");
+  return RunInfo{run.totals, run.elapsed_seconds, run.threads, mode, run.simd};
 }
 
 ReportFile results_of(const RunSuccess& run, const RunParams& params) {

@@ -13,6 +13,7 @@
 #include "accum/fold.h"
 #include "accum/pass_tasks.h"
 #include "accum/positions.h"
+#include "accum/exact_sums.h"
 #include "accum/run_size.h"
 #include "model/read_sheet.h"
 #include "model/sheet_cells.h"
@@ -64,8 +65,10 @@ std::int64_t run_passes(Model& model, std::uint64_t positions, unsigned threads,
                                     std::max(p.NSET, 0);
   PassPlan plan(positions, per_position, slots_per_task(p.NSURF));
 
-  SerialSums sums(p.SELI, p.SELJ);
-  Fold fold(model.res, sums, p.SELI, p.SELJ);
+  std::unique_ptr<Summation> sums;
+  if (options.exact_sums) sums = std::make_unique<ExactSums>(p.SELI, p.SELJ);
+  else sums = std::make_unique<SerialSums>(p.SELI, p.SELJ);
+  Fold fold(model.res, *sums, p.SELI, p.SELJ);
   std::vector<std::unique_ptr<PassTracer>> tracers(threads);
 
   // What the fold has reached, read by the progress reports on the calling
@@ -209,6 +212,7 @@ RunSuccess run_sheet(Model& model, const std::filesystem::path& sheet, const Out
   const bool fast = tracer.trace != trace_block_exact;
   summary.mode = fast ? "fast" : "exact";
   summary.simd = fast ? tracer.simd : "";
+  summary.sums = options.exact_sums ? "exact" : "serial";
 
   try {
     compute_and_write(model, fan_plan, output, summary.threads, tracer, options, start,

@@ -398,6 +398,7 @@ std::string StudyDefinition::json() const {
   j["zip"] = zip;
   j["trials"] = trials;
   j["seed"] = seed;
+  j["mode"] = {{"fast", fast}, {"simd", simd_path_name(simd)}, {"exact_sums", exact_sums}};
   j["points"] = points();
   return j.dump(2) + "\n";
 }
@@ -411,6 +412,12 @@ StudyDefinition StudyDefinition::from_json(const std::string& text) {
   d.zip = j.at("zip").get<bool>();
   d.trials = j.at("trials").get<std::int64_t>();
   d.seed = j.at("seed").get<std::uint64_t>();
+  const Json& mode = j.at("mode");
+  d.fast = mode.at("fast").get<bool>();
+  for (SimdPath path : {SimdPath::Auto, SimdPath::Avx512, SimdPath::Avx2, SimdPath::Sse2}) {
+    if (mode.at("simd") == simd_path_name(path)) d.simd = path;
+  }
+  d.exact_sums = mode.at("exact_sums").get<bool>();
   for (const Json& c : j.at("cells")) {
     StudyCell cell;
     cell.cell.sheet_name = c.at("cell").get<std::string>();
@@ -632,8 +639,9 @@ std::optional<PointRecord> run_point(const StudyDefinition& d, std::int64_t inde
   }
   RunOptions run_options;
   run_options.threads = threads;
-  run_options.fast = options.fast;
-  run_options.simd = options.simd;
+  run_options.fast = d.fast;
+  run_options.simd = d.simd;
+  run_options.exact_sums = d.exact_sums;
   run_options.cancel = options.cancel;
   run_options.write_report_page = options.keep_runs;
   run_options.write_run_record = options.keep_runs;

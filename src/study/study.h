@@ -42,6 +42,11 @@ struct StudyDefinition {
   bool zip = false;            // a sweep's values paired one by one
   std::int64_t trials = 0;     // trials 1..N beside the nominal trial 0
   std::uint64_t seed = 0;
+  // How every point runs: part of the study, so that a resumed or merged
+  // study never mixes points run one way with points run another.
+  bool fast = false;
+  SimdPath simd = SimdPath::Auto;
+  bool exact_sums = false;
 
   std::int64_t points() const;
   // The text written into each cell for a point (empty for trial 0, which
@@ -86,8 +91,6 @@ struct PointRecord {
 struct StudyOptions {
   std::filesystem::path folder;
   unsigned threads = 0;        // all of them, shared between points and within them
-  bool fast = false;
-  SimdPath simd = SimdPath::Auto;
   bool keep_runs = false;      // each point's files and report in runs/NNNNNN/
   // Keep the finished points of the study in folder. Without it a study
   // starts afresh: a task removes the records of its own share only, so

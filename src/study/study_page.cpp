@@ -2,52 +2,27 @@
 
 #include <string>
 
-#include "report/colormap.h"
-#include "report/html_page.h"
+#include "report/page_parts.h"
 
 namespace varnock {
 namespace {
 
 // The page up to the data: head, styles and the empty body the script fills.
-// The look is report.html's, so that a study and its runs read alike.
-constexpr const char* PAGE_HEAD = R"PAGE(<!DOCTYPE html>
-<html lang="en">
-<head>
-<meta charset="utf-8">
-<meta name="viewport" content="width=device-width, initial-scale=1">
-<meta name="generator" content="varnock">
-<title>Varnock study</title>
-<style>
-:root {
-  --ink: #1b1b1b; --muted: #5a5a5a; --rule: #c9c9c9; --faint: #f3f3f3;
-  --accent: #2b5d8c; --note-bg: #fff3d1; --note-rule: #d99a00;
-  --bad-bg: #fde8e8; --bad-rule: #c0392b;
-}
-* { box-sizing: border-box; }
-html { -webkit-print-color-adjust: exact; print-color-adjust: exact; }
-body {
-  margin: 0 auto; max-width: 1360px; padding: 18px 28px 56px;
-  font: 15px/1.45 system-ui, "Segoe UI", Roboto, "Helvetica Neue", Arial, sans-serif;
-  color: var(--ink); background: #fff;
-}
-h1 { font-size: 1.7em; margin: 0 0 2px; }
-h2 { font-size: 1.3em; margin: 30px 0 8px; padding-bottom: 3px; border-bottom: 2px solid var(--accent); }
-h3 { font-size: 1.1em; margin: 18px 0 4px; }
+// The look is report.html's, so that a study and its runs read alike: the
+// rules the two pages share come from page_parts.h, the study's own stand
+// between them.
+constexpr const char* PAGE_HEAD[] = {
+    PAGE_DOCUMENT_START,
+    "<title>Varnock study</title>\n",
+    PAGE_BASE_STYLE,
+    R"PAGE(h3 { font-size: 1.1em; margin: 18px 0 4px; }
 p { margin: 6px 0; max-width: 72em; }
-.generator, .explain, figcaption { color: var(--muted); }
-.notes {
-  margin: 16px 0; padding: 10px 16px; background: var(--note-bg);
-  border-left: 6px solid var(--note-rule); border-radius: 3px;
-}
-.notes h2 { border: 0; margin: 0 0 4px; padding: 0; font-size: 1.05em; }
-.notes ul { margin: 4px 0; padding-left: 22px; }
-.render-failed {
-  margin: 16px 0; padding: 10px 16px; background: var(--bad-bg);
-  border-left: 6px solid var(--bad-rule); white-space: pre-wrap;
-}
-table { border-collapse: collapse; }
-th, td { padding: 3px 10px; border-bottom: 1px solid var(--rule); text-align: left; vertical-align: top; }
-td.num, th.num { text-align: right; font-variant-numeric: tabular-nums; white-space: nowrap; }
+)PAGE",
+    PAGE_NOTES_STYLE,
+    R"PAGE(.notes ul { margin: 4px 0; padding-left: 22px; }
+)PAGE",
+    PAGE_FAILED_AND_TABLE_STYLE,
+    R"PAGE(td.num, th.num { text-align: right; font-variant-numeric: tabular-nums; white-space: nowrap; }
 thead th { border-bottom: 2px solid var(--ink); }
 tr.failed td { background: var(--bad-bg); }
 td.bad { color: var(--bad-rule); font-weight: 600; }
@@ -99,10 +74,13 @@ svg .cell:hover { stroke: #ff2d55; stroke-width: 2.5; }
 <body>
 <noscript><p>This report draws its charts and tables with JavaScript: please open it with scripts allowed.</p></noscript>
 <main id="report"></main>
-)PAGE";
+)PAGE",
+};
 
-// The script that draws the page from the embedded study data.
-constexpr const char* PAGE_SCRIPT = R"PAGE(<script>
+// The script that draws the page from the embedded study data, with the
+// helpers it shares with report.html from page_parts.h.
+constexpr const char* PAGE_SCRIPT[] = {
+    R"PAGE(<script>
 "use strict";
 (function () {
   const N = 41;        // cells along each side of an IXY grid
@@ -123,15 +101,9 @@ constexpr const char* PAGE_SCRIPT = R"PAGE(<script>
   const pageNotes = [];       // what the page itself has to say about the data
   const view = { quantity: null, mode: "index", shape: null };
 
-  function readJson(id) { return JSON.parse(document.getElementById(id).textContent); }
-
-  function esc(s) {
-    return String(s).replace(/[&<>"']/g, (c) =>
-      ({ "&": "&amp;", "<": "&lt;", ">": "&gt;", '"': "&quot;", "'": "&#39;" })[c]);
-  }
-
-  function grouped(n) { return String(n).replace(/\B(?=(\d{3})+(?!\d))/g, ","); }
-
+)PAGE",
+    TEXT_HELPERS_SCRIPT,
+    R"PAGE(
   function plural(n, word) { return `${grouped(n)} ${word}${n === 1 ? "" : "s"}`; }
 
   function num(v) { return typeof v === "number" && Number.isFinite(v) ? v : NaN; }
@@ -145,36 +117,9 @@ constexpr const char* PAGE_SCRIPT = R"PAGE(<script>
     return String(Number(v.toPrecision(6)));
   }
 
-  function fmtTick(v, step) {
-    if (v === 0) return "0";
-    const a = Math.abs(v);
-    const decimals = Math.max(0, Math.ceil(-Math.log10(step) - 1e-9));
-    if (a >= 1e6 || decimals > 5) {
-      const digits = Math.max(0, Math.floor(Math.log10(a)) - Math.floor(Math.log10(step) + 1e-9));
-      return v.toExponential(Math.min(digits, 6)).replace("e+", "e");
-    }
-    return v.toFixed(decimals);
-  }
-
-  // Ticks for a linear axis from lo to hi: multiples of 1, 2 or 5 times a
-  // power of ten, the coarsest that gives at least minCount of them.
-  function linearTicks(lo, hi, minCount) {
-    if (!(hi > lo)) return [{ v: lo, text: fmtTick(lo, Math.abs(lo) || 1) }];
-    let decade = Math.pow(10, Math.ceil(Math.log10(hi - lo)));
-    for (let guard = 0; guard < 40; guard++, decade /= 10) {
-      for (const m of [1, 0.5, 0.2]) {
-        const step = decade * m;
-        const first = Math.ceil(lo / step - 1e-9), last = Math.floor(hi / step + 1e-9);
-        if (last - first + 1 >= minCount) {
-          const ticks = [];
-          for (let k = first; k <= last; k++) ticks.push({ v: k * step, text: fmtTick(k * step, step) });
-          return ticks;
-        }
-      }
-    }
-    return [{ v: lo, text: String(lo) }, { v: hi, text: String(hi) }];
-  }
-
+)PAGE",
+    CHART_HELPERS_SCRIPT,
+    R"PAGE(
   // Ticks at whole numbers only: point indices and counts.
   function wholeTicks(lo, hi, minCount) {
     const ticks = linearTicks(lo, hi, minCount).filter((t) => Math.abs(t.v - Math.round(t.v)) < 1e-9);
@@ -182,13 +127,9 @@ constexpr const char* PAGE_SCRIPT = R"PAGE(<script>
   }
 
   // The colour of t in [0, 1], by the rule of the report page.
-  function colourOf(t) {
-    if (Number.isNaN(t)) return NAN_RGB;
-    if (t <= 0) return cmap[0];
-    if (t >= 1) return cmap[cmap.length - 1];
-    return cmap[Math.min(cmap.length - 1, Math.floor(t * cmap.length))];
-  }
-  function rgb(c) { return `rgb(${c[0]},${c[1]},${c[2]})`; }
+)PAGE",
+    COLOUR_OF_SCRIPT,
+    R"PAGE(  function rgb(c) { return `rgb(${c[0]},${c[1]},${c[2]})`; }
 
   function svgText(x, y, text, attrs) {
     return `<text x="${x}" y="${y}" ${attrs || ""}>${esc(text)}</text>`;
@@ -925,34 +866,14 @@ constexpr const char* PAGE_SCRIPT = R"PAGE(<script>
     });
   }
 
-  try {
-    render();
-    document.body.dataset.rendered = "true";
-  } catch (e) {
-    const box = document.createElement("div");
-    box.className = "render-failed";
-    box.id = "render-failed";
-    box.textContent = "This report could not be drawn: " + (e && e.stack ? e.stack : e);
-    document.body.insertBefore(box, document.body.firstChild);
-    document.body.dataset.rendered = "error";
-  }
-})();
-</script>
-</body>
-</html>
-)PAGE";
+)PAGE",
+    RENDER_GUARD_SCRIPT,
+};
 
 }  // namespace
 
 std::string study_page(const std::string& data_json) {
-  std::string page = PAGE_HEAD;
-  page += "<script type=\"application/json\" id=\"study-data\">";
-  page += embeddable_json(data_json);
-  page += "</script>\n<script type=\"application/json\" id=\"colormap\">";
-  page += colormap_json();
-  page += "</script>\n";
-  page += PAGE_SCRIPT;
-  return page;
+  return data_page(PAGE_HEAD, "study-data", data_json, PAGE_SCRIPT);
 }
 
 }  // namespace varnock
