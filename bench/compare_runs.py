@@ -10,6 +10,11 @@ options, e.g.
         main=/tmp/main/varnock "1 thread=build/cli/varnock --threads 1" \\
         "2 threads=build/cli/varnock --threads 2"
 
+A command that holds the word RUN has the run's arguments put there
+instead of after its first word, for launchers:
+
+    "2 ranks=mpirun -np 2 build-mpi/cli/varnock RUN --exact-sums -t 1"
+
 Also checks that every variant writes the same OUT_M.txt and OUT_MI.txt.
 """
 
@@ -46,9 +51,14 @@ def main():
             for name, command in variants:
                 out = os.path.join(work, name.replace(" ", "_"))
                 os.makedirs(out, exist_ok=True)
+                run = ["run", "-q", "--no-progress"]
+                if "RUN" in command:
+                    at = command.index("RUN")
+                    full = command[:at] + run + command[at + 1:] + [sheet, "-o", out]
+                else:
+                    full = command[:1] + run + command[1:] + [sheet, "-o", out]
                 start = time.perf_counter()
-                subprocess.run(command[:1] + ["run", "-q", "--no-progress"] + command[1:] +
-                               [sheet, "-o", out], check=True)
+                subprocess.run(full, check=True)
                 times[(sheet, name)].append(time.perf_counter() - start)
                 with open(os.path.join(out, "OUT_M.txt"), "rb") as f:
                     report = f.read()

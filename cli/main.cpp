@@ -12,8 +12,16 @@
 #include "run_command.h"
 #include "study_commands.h"
 #include "varnock/varnock.h"
+#ifdef VARNOCK_WITH_MPI
+#include "dist/mpi_job.h"
+#endif
 
 int main(int argc, char** argv) {
+#ifdef VARNOCK_WITH_MPI
+  // Started by mpirun, the tool is one rank of a job: run and the studies
+  // then share their work among the ranks.
+  varnock::MpiJob job(argc, argv);
+#endif
   CLI::App app{
       "Varnock traces the light of a ring source through a coaxial system of lenses,\n"
       "mirrors, lens arrays and stops, and maps where it lands and where it heads."};

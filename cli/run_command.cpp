@@ -7,12 +7,16 @@
 #include <filesystem>
 #include <iostream>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "api/run_record.h"
 #include "exit_codes.h"
 #include "figure_option.h"
 #include "progress.h"
+#ifdef VARNOCK_WITH_MPI
+#include "run_shared.h"
+#endif
 #include "summary.h"
 #include "text_format.h"
 #include "varnock/varnock.h"
@@ -50,6 +54,20 @@ void request_stop(int signal) {
   stop_requested.store(true);
 }
 
+int exit_code_of(const varnock::RunFailure& f) {
+  switch (f.kind) {
+    case varnock::FailureKind::Sheet: return EXIT_BAD_INPUT;
+    case varnock::FailureKind::Unsupported: return EXIT_BAD_INPUT;
+    case varnock::FailureKind::Cancelled:
+      return stop_signal.load() == SIGTERM ? EXIT_TERMINATED : EXIT_INTERRUPTED;
+    case varnock::FailureKind::Output: return EXIT_FAILED;
+  }
+  return EXIT_FAILED;
+}
+
+int report_outcome(const RunArguments& args, const std::filesystem::path& sheet,
+                   const std::filesystem::path& output_dir, const varnock::RunResult& result);
+
 int run(const RunArguments& args) {
   const std::filesystem::path sheet(args.sheet);
   std::filesystem::path output_dir(args.output_dir);
@@ -86,28 +104,37 @@ int run(const RunArguments& args) {
 
   std::signal(SIGINT, request_stop);
   std::signal(SIGTERM, request_stop);
+#ifdef VARNOCK_WITH_MPI
+  // Under mpirun every rank runs this command; only rank 0 goes on past
+  // here, and writes the files.
+  SharedRun shared;
+  if (const std::optional<int> done = shared.join(sheet, options, exit_code_of)) return *done;
+#endif
   varnock::Session session;
   const varnock::RunResult result = session.run(sheet, output_dir, options);
   std::signal(SIGINT, SIG_DFL);
   std::signal(SIGTERM, SIG_DFL);
   progress.clear();
+  const int code = report_outcome(args, sheet, output_dir, result);
+#ifdef VARNOCK_WITH_MPI
+  shared.end(code);
+#endif
+  return code;
+}
 
+// Prints what became of the run and returns the exit status.
+int report_outcome(const RunArguments& args, const std::filesystem::path& sheet,
+                   const std::filesystem::path& output_dir, const varnock::RunResult& result) {
   if (!result.ok()) {
     const varnock::RunFailure& f = result.failure();
     if (f.kind == varnock::FailureKind::Cancelled) {
       const bool term = stop_signal.load() == SIGTERM;
       std::cerr << "varnock: stopped by " << (term ? "a termination request" : "Ctrl-C")
                 << "; the results in " << output_dir.string() << " are those of the previous run\n";
-      return term ? EXIT_TERMINATED : EXIT_INTERRUPTED;
+    } else {
+      std::cerr << "varnock: " << f.describe() << '\n';
     }
-    std::cerr << "varnock: " << f.describe() << '\n';
-    switch (f.kind) {
-      case varnock::FailureKind::Sheet: return EXIT_BAD_INPUT;
-      case varnock::FailureKind::Unsupported: return EXIT_BAD_INPUT;
-      case varnock::FailureKind::Cancelled: return EXIT_INTERRUPTED;
-      case varnock::FailureKind::Output: return EXIT_FAILED;
-    }
-    return EXIT_FAILED;
+    return exit_code_of(f);
   }
   for (const std::string& w : result.success().warnings) {
     std::cerr << "varnock: warning: " << sheet.string() << ": " << w << '\n';

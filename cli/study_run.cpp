@@ -3,12 +3,15 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <chrono>
 #include <csignal>
 #include <filesystem>
 #include <iostream>
 
 #include "exit_codes.h"
 #include "progress.h"
+#include "run/run_driver.h"
+#include "study_share.h"
 #include "support/run_error.h"
 #include "text_format.h"
 
@@ -26,12 +29,13 @@ void request_stop(int signal) {
 
 // A study of more than LARGE_STUDY_POINTS points runs when --yes says so or
 // the person at the terminal does; with no terminal to ask, it is refused.
-bool large_study_confirmed(std::int64_t points, bool yes) {
+// A shared study never asks: its ranks must all decide alike.
+bool large_study_confirmed(std::int64_t points, bool yes, bool shared, std::ostream& say) {
   if (points <= LARGE_STUDY_POINTS || yes) return true;
   const std::string what = "the study has " + with_separators(points) + " points (more than " +
                            with_separators(LARGE_STUDY_POINTS) + ")";
-  if (!isatty(STDIN_FILENO) || !isatty(STDERR_FILENO)) {
-    std::cerr << "varnock: " << what << "; run it with --yes\n";
+  if (shared || !isatty(STDIN_FILENO) || !isatty(STDERR_FILENO)) {
+    say << "varnock: " << what << "; run it with --yes\n";
     return false;
   }
   std::cerr << "varnock: " << what << ". Run them all? [y/N] " << std::flush;
@@ -95,6 +99,16 @@ void print_study_summary(const varnock::StudyResult& result, const std::filesyst
 
 int run_study_command(const StudyArguments& args, const char* kind,
                       const std::function<varnock::StudyDefinition(std::vector<std::string>&)>& define) {
+  // Under mpirun every rank runs the command and takes its share of the
+  // points; rank 0 alone says what every rank would say.
+  const StudyShare share = StudyShare::of_job();
+  std::ostream quiet(nullptr);
+  std::ostream& say = share.rank == 0 ? std::cerr : quiet;
+  if (share.shared() && (args.tasks != 1 || args.task != 0)) {
+    say << "varnock: --task and --tasks split a study among separate runs; under mpirun the ranks "
+           "share it already: give one or the other\n";
+    return EXIT_BAD_INPUT;
+  }
   if (args.task >= args.tasks) {
     std::cerr << "varnock: --task " << args.task << " is not a share of --tasks " << args.tasks
               << " (from 0 to " << args.tasks - 1 << ")\n";
@@ -105,18 +119,18 @@ int run_study_command(const StudyArguments& args, const char* kind,
   try {
     definition = define(warnings);
   } catch (const varnock::RunError& e) {
-    std::cerr << "varnock: " << e.what() << '\n';
+    say << "varnock: " << e.what() << '\n';
     return EXIT_BAD_INPUT;
   } catch (const std::invalid_argument& e) {
-    std::cerr << "varnock: " << e.what() << '\n';
+    say << "varnock: " << e.what() << '\n';
     return EXIT_BAD_INPUT;
   }
-  for (const std::string& w : warnings) std::cerr << "varnock: warning: " << args.sheet << ": " << w << '\n';
-  if (!large_study_confirmed(definition.points(), args.yes)) return EXIT_BAD_INPUT;
+  for (const std::string& w : warnings) say << "varnock: warning: " << args.sheet << ": " << w << '\n';
+  if (!large_study_confirmed(definition.points(), args.yes, share.shared(), say)) return EXIT_BAD_INPUT;
 
   const std::filesystem::path folder =
       args.output_dir.empty() ? default_folder(args.sheet, kind) : std::filesystem::path(args.output_dir);
-  ProgressLine progress(!args.no_progress && !args.quiet && isatty(STDERR_FILENO));
+  ProgressLine progress(share.rank == 0 && !args.no_progress && !args.quiet && isatty(STDERR_FILENO));
   varnock::StudyOptions options;
   options.folder = folder;
   options.threads = args.threads;
@@ -128,8 +142,9 @@ int run_study_command(const StudyArguments& args, const char* kind,
   definition.exact_sums = args.exact_sums;
   options.keep_runs = args.keep_runs;
   options.resume = args.resume;
-  options.task = args.task;
-  options.tasks = args.tasks;
+  options.task = share.shared() ? share.rank : args.task;
+  options.tasks = share.shared() ? share.size : args.tasks;
+  options.write_outputs = !share.shared();
   options.cancel = &stop_requested;
   options.on_progress = [&](std::int64_t done, std::int64_t total, double elapsed) {
     std::string line = std::string(kind) + ": " + std::to_string(done) + " of " + std::to_string(total) +
@@ -143,28 +158,43 @@ int run_study_command(const StudyArguments& args, const char* kind,
 
   std::signal(SIGINT, request_stop);
   std::signal(SIGTERM, request_stop);
+  const auto start = std::chrono::steady_clock::now();
   varnock::StudyResult result;
+  int code = EXIT_OK;
   try {
     result = varnock::run_study(definition, options);
   } catch (const std::invalid_argument& e) {  // the task split, a folder that holds another study
     progress.clear();
-    std::signal(SIGINT, SIG_DFL);
-    std::signal(SIGTERM, SIG_DFL);
-    std::cerr << "varnock: " << e.what() << '\n';
-    return EXIT_BAD_INPUT;
+    say << "varnock: " << e.what() << '\n';
+    code = EXIT_BAD_INPUT;
   } catch (const std::exception& e) {
-    std::signal(SIGINT, SIG_DFL);
-    std::signal(SIGTERM, SIG_DFL);
     progress.clear();
-    std::cerr << "varnock: " << e.what() << '\n';
-    return EXIT_FAILED;
+    std::cerr << "varnock: " << share.who() << e.what() << '\n';
+    code = EXIT_FAILED;
   }
   std::signal(SIGINT, SIG_DFL);
   std::signal(SIGTERM, SIG_DFL);
   progress.clear();
+  if (result.cancelled) code = stop_signal.load() == SIGTERM ? EXIT_TERMINATED : EXIT_INTERRUPTED;
+  if (share.shared()) {
+    // Every rank's share is done (or stopped): rank 0 writes the CSV and
+    // the report if every point is there.
+    code = share.settle(code, result.run_now);
+    if (share.rank != 0) return code;
+    if (code == EXIT_OK) {
+      const double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+      const unsigned threads = varnock::resolve_threads(options.threads) * static_cast<unsigned>(share.size);
+      const varnock::StudyResult all = varnock::finish_study(definition, folder, elapsed, threads);
+      result.failed = all.failed;
+      result.complete = all.complete;
+    } else {
+      result.cancelled = code == EXIT_INTERRUPTED || code == EXIT_TERMINATED;
+    }
+  }
+  if (code != EXIT_OK && !result.cancelled) return code;
   for (const std::string& n : result.notes) std::cerr << "varnock: note: " << n << '\n';
   if (result.cancelled) {
-    const bool term = stop_signal.load() == SIGTERM;
+    const bool term = code == EXIT_TERMINATED;
     std::cerr << "varnock: stopped by " << (term ? "a termination request" : "Ctrl-C") << " after "
               << with_separators(result.run_now) << " points; --resume goes on from there\n";
     return term ? EXIT_TERMINATED : EXIT_INTERRUPTED;

@@ -34,7 +34,14 @@ std::string format_summary(const std::filesystem::path& sheet,
   std::string mode = std::string(result.mode) + " mode";
   if (*result.simd != '\0') mode += ", " + std::string(result.simd);
   if (std::string(result.sums) == "exact") mode += ", exact sums";
-  s += "threads           " + std::to_string(result.threads) + " (" + mode + ")\n";
+  if (result.processes.empty()) {
+    s += "threads           " + std::to_string(result.threads) + " (" + mode + ")\n";
+  } else {
+    unsigned threads = 0;
+    for (const varnock::ProcessInfo& p : result.processes) threads += p.threads;
+    s += "threads           " + std::to_string(threads) + " in " +
+         std::to_string(result.processes.size()) + " MPI ranks (" + mode + ")\n";
+  }
   if (result.elapsed_seconds > 0) {
     s += "steps per second  " + general(static_cast<double>(t.steps) / result.elapsed_seconds) + "\n";
   }

@@ -2,7 +2,8 @@
 # Installs what Varnock needs on Debian 12 (run as root): to build and run
 # it, or with --tests also to build and run every test and benchmark.
 # Packages already present are left alone, so a second run is quick.
-# Usage: scripts/install-deps.sh [--tests]
+# With --mpi also OpenMPI, for the MPI build (--tests includes it).
+# Usage: scripts/install-deps.sh [--tests] [--mpi]
 set -euo pipefail
 
 packages=(
@@ -13,7 +14,18 @@ packages=(
   libsleef-dev                     # vector maths of the fast mode
   libcairo2-dev fonts-dejavu-core  # figures and the drawing of the system, and their font
 )
-if [[ ${1:-} == --tests ]]; then
+with_tests=false with_mpi=false
+for arg in "$@"; do
+  case $arg in
+    --tests) with_tests=true with_mpi=true ;;
+    --mpi) with_mpi=true ;;
+    *) echo "install-deps: unknown option $arg" >&2; exit 2 ;;
+  esac
+done
+if $with_mpi; then
+  packages+=(libopenmpi-dev openmpi-bin)  # the MPI build: runs and studies shared among ranks
+fi
+if $with_tests; then
   packages+=(
     valgrind                         # checks the fast mode's vector code for unset values
     libgtest-dev libgmock-dev        # tests

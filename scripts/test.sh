@@ -3,7 +3,8 @@
 # every test: once in the normal build, then Varnock64.dll cross-built for
 # Windows and run under Wine against the normal build's results, then once
 # more under AddressSanitizer and UndefinedBehaviorSanitizer, the threaded
-# tests under ThreadSanitizer, and a short run of each fuzz target.
+# tests under ThreadSanitizer, the MPI build's runs on several ranks, and a
+# short run of each fuzz target.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 jobs=${VARNOCK_JOBS:-2}
@@ -29,6 +30,11 @@ cmake -S "$root" -B "$root/build-tsan" -G Ninja -DCMAKE_BUILD_TYPE=Release \
   -DVARNOCK_SANITIZE_THREADS=ON -DVARNOCK_BUILD_BENCHMARKS=OFF >/dev/null
 cmake --build "$root/build-tsan" --parallel "$jobs" --target varnock_thread_tests
 TSAN_OPTIONS=halt_on_error=1 "$root/build-tsan/tests/varnock_thread_tests"
+
+echo "== build and test: the MPI build, runs and studies shared among ranks"
+"$root/scripts/build.sh" "$root/build-mpi" -DVARNOCK_MPI=ON -DVARNOCK_BUILD_TESTS=OFF \
+  -DVARNOCK_BUILD_BENCHMARKS=OFF
+ctest --test-dir "$root/build-mpi" --output-on-failure
 
 echo "== fuzz targets, briefly (libFuzzer with the address and undefined-behaviour sanitizers)"
 CC=clang CXX=clang++ cmake -S "$root" -B "$root/build-fuzz" -G Ninja -DCMAKE_BUILD_TYPE=Release \

@@ -109,7 +109,15 @@ TEST(PassPlan, TasksCoverEverySlotOnceInOrder) {
     SlotIndex expected;
     PassTask task;
     std::int64_t tasks = 0;
+    const PassPlan by_number(c.positions, c.per_position, c.per_task);
     while (plan.next(task)) {
+      // Task k taken by its number, as a shared run hands them out, is the
+      // one next() gives k-th.
+      const PassTask numbered = by_number.task(static_cast<std::uint64_t>(tasks));
+      EXPECT_EQ(numbered.begin.position, task.begin.position);
+      EXPECT_EQ(numbered.begin.slot, task.begin.slot);
+      EXPECT_EQ(numbered.end.position, task.end.position);
+      EXPECT_EQ(numbered.end.slot, task.end.slot);
       ++tasks;
       EXPECT_EQ(task.begin.position, expected.position);
       EXPECT_EQ(task.begin.slot, expected.slot);
@@ -128,6 +136,7 @@ TEST(PassPlan, TasksCoverEverySlotOnceInOrder) {
     EXPECT_EQ(expected.slot, 0);
     const std::int64_t all = static_cast<std::int64_t>(c.positions) * c.per_position;
     EXPECT_EQ(tasks, (all + c.per_task - 1) / c.per_task);
+    EXPECT_EQ(by_number.tasks(), static_cast<std::uint64_t>(tasks));
     EXPECT_EQ(plan.fraction(expected), 1.0);
   }
   // No slots at all (an empty fan): no task, however many positions.
@@ -148,6 +157,10 @@ TEST(PassPlan, AnEnormousRunIsCutWithoutOverflow) {
   EXPECT_EQ(task.begin.position, 341u);
   EXPECT_GT(plan.fraction(task.end), 0);
   EXPECT_LT(plan.fraction(task.end), 1e-15);
+  // Its 3 * 2^62 slots still count in 64 bits, so its tasks can be handed
+  // out by number; twice as many positions cannot.
+  EXPECT_EQ(plan.tasks(), 3 * (std::uint64_t{1} << 52));
+  EXPECT_EQ(PassPlan(2 * positions, 3, 1024).tasks(), 0u);
 }
 
 TestSheet busy_sheet() {

@@ -25,6 +25,7 @@
 namespace varnock {
 
 struct Model;
+class WorkShare;
 
 // File names of the exchange folder.
 inline constexpr const char* SHEET_FILE = "IN_FM.txt";
@@ -66,6 +67,16 @@ struct RunMaps {
   int SELI = 0, SELJ = 0;   // the IXY cell whose rays make IUV_P
 };
 
+// One process of a run shared among several (the MPI build under mpirun):
+// its host, threads and which maths code it runs ("libm fma", "sleef
+// avx512", ...). Processes whose maths code differs may disagree in the
+// last bits of a ray, and so the files may depend on the split.
+struct ProcessInfo {
+  std::string host;
+  unsigned threads = 0;
+  std::string maths;
+};
+
 struct RunSuccess {
   RunTotals totals;
   RunMaps maps;
@@ -80,6 +91,8 @@ struct RunSuccess {
   const char* mode = "exact";  // how the rays were traced: "exact" or "fast"
   const char* simd = "";       // the fast mode's instruction-set path
   const char* sums = "serial"; // how the weights were summed: "serial" or "exact"
+  // The processes that shared the run, by rank; empty for a run of one.
+  std::vector<ProcessInfo> processes;
 };
 
 enum class FailureKind {
@@ -175,6 +188,10 @@ struct RunOptions {
   // sums, ray by ray in the serial order, which the drop-in files hold; the
   // two differ in the last bits.
   bool exact_sums = false;
+  // Shares the run with other processes (see src/run/work_share.h; the MPI
+  // build's varnock under mpirun). It needs exact_sums. A process that does
+  // not write the files is run with run_sheet directly.
+  WorkShare* share = nullptr;
   // Session::run also writes run.json beside the files: the program and its
   // version, the mode and threads, the SHA-256 of the sheet and of every
   // result file, and the summary. An earlier run.json is removed as soon as

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 
 #include "accum/positions.h"
 
@@ -31,6 +32,30 @@ bool PassPlan::next(PassTask& task) {
   if (at_.position == positions_) at_.slot = 0;
   task.end = at_;
   return true;
+}
+
+// Task k covers slots [k S, (k + 1) S) of the run counted in one sequence
+// (position p's slot i is number p * slots per position + i), the last one
+// cut at the run's end: next() advances by exactly that.
+std::uint64_t PassPlan::tasks() const {
+  if (slots_per_position_ <= 0 || positions_ == 0) return 0;
+  const auto per = static_cast<std::uint64_t>(slots_per_position_);
+  const auto size = static_cast<std::uint64_t>(slots_per_task_);
+  if (positions_ > (UINT64_MAX - size) / per) return 0;
+  const std::uint64_t slots = positions_ * per;
+  return slots / size + (slots % size != 0 ? 1 : 0);
+}
+
+PassTask PassPlan::task(std::uint64_t k) const {
+  const auto per = static_cast<std::uint64_t>(slots_per_position_);
+  const auto size = static_cast<std::uint64_t>(slots_per_task_);
+  const std::uint64_t slots = positions_ * per;
+  const std::uint64_t first = k * size;
+  const std::uint64_t last = std::min(slots, first + size);
+  PassTask t;
+  t.begin = {first / per, static_cast<std::int64_t>(first % per)};
+  t.end = {last / per, static_cast<std::int64_t>(last % per)};
+  return t;
 }
 
 double PassPlan::fraction(const SlotIndex& index) const {

@@ -33,6 +33,11 @@ class PassPlan {
  public:
   PassPlan(std::uint64_t positions, std::int64_t slots_per_position, std::int64_t slots_per_task);
   bool next(PassTask& task);
+  // The tasks next() hands out, counted, and task k of them directly (for
+  // a run whose tasks are shared among processes). tasks() is 0 when the
+  // run's slots cannot be counted in 64 bits.
+  std::uint64_t tasks() const;
+  PassTask task(std::uint64_t k) const;
   // The share of the run's slots before index.
   double fraction(const SlotIndex& index) const;
 

@@ -63,6 +63,15 @@ std::string run_record_text(const std::filesystem::path& sheet,
   if (*run.simd != '\0') record["simd"] = run.simd;
   record["sums"] = run.sums;
   record["threads"] = run.threads;
+  if (!run.processes.empty()) {
+    // A run shared among MPI ranks: each rank's host, threads and maths code.
+    Json processes = Json::array();
+    for (std::size_t r = 0; r < run.processes.size(); ++r) {
+      const ProcessInfo& p = run.processes[r];
+      processes.push_back({{"rank", r}, {"host", p.host}, {"threads", p.threads}, {"maths", p.maths}});
+    }
+    record["processes"] = processes;
+  }
   record["sheet"] = {{"path", display(sheet)}, {"sha256", file_sha256(sheet)}};
   Json files = Json::object();
   for (const char* name : {FAN_LISTING_FILE, PASS_MARKER_FILE, REPORT_FILE}) {

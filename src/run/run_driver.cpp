@@ -6,6 +6,8 @@
 #include <cmath>
 #include <memory>
 #include <new>
+#include <optional>
+#include <span>
 #include <string>
 #include <system_error>
 #include <vector>
@@ -19,9 +21,14 @@
 #include "model/sheet_cells.h"
 #include "parallel/ordered_runner.h"
 #include "run/report.h"
+#include "run/work_share.h"
 #include "source/fan.h"
 #include "support/files.h"
 #include "support/run_error.h"
+
+#if !defined(_WIN32)
+#include <unistd.h>
+#endif
 
 #ifndef VARNOCK_VERSION
 #define VARNOCK_VERSION "unknown"
@@ -54,8 +61,52 @@ double seconds_since(Clock::time_point start) {
   return std::chrono::duration<double>(Clock::now() - start).count();
 }
 
+// Which maths code this process runs: in exact mode the C library's
+// functions, which take their fused multiply-add variants where the
+// processor has FMA and AVX2; in fast mode SLEEF's on the chosen path.
+std::string maths_path(const BlockTracer& tracer) {
+  if (tracer.trace != trace_block_exact) return std::string("sleef ") + tracer.simd;
+#if defined(__x86_64__) && !defined(_WIN32)
+  __builtin_cpu_init();
+  const bool fma = __builtin_cpu_supports("fma") && __builtin_cpu_supports("avx2");
+  return fma ? "libm fma" : "libm sse2";
+#else
+  return "libm";
+#endif
+}
+
+std::string host_name() {
+  char name[256] = {};
+#if !defined(_WIN32)
+  if (gethostname(name, sizeof name - 1) != 0) return "unknown";
+#endif
+  return name[0] != '\0' ? name : "unknown";
+}
+
+// Every cell's ray count and the rays traced, in the order combine() sums
+// them, and back.
+std::vector<std::int64_t> counts_of(const Results& res, std::int64_t rays) {
+  std::vector<std::int64_t> counts{rays};
+  for (const GridCounts* grid : {&res.IXY_rays, &res.IUV_rays, &res.IUV_P_rays}) {
+    for (const auto& row : *grid) counts.insert(counts.end(), row.begin(), row.end());
+  }
+  return counts;
+}
+
+std::int64_t take_counts(Results& res, std::span<const std::int64_t> counts) {
+  std::size_t at = 1;
+  for (GridCounts* grid : {&res.IXY_rays, &res.IUV_rays, &res.IUV_P_rays}) {
+    for (auto& row : *grid) {
+      for (std::int64_t& c : row) c = counts[at++];
+    }
+  }
+  return counts[0];
+}
+
 // The passes of every source position, traced on the run's threads and
-// folded in the serial order into model.res. Returns the rays traced.
+// folded in the serial order into model.res. Returns the rays traced. With a
+// work share, this process traces the tasks it is handed and the sums are
+// combined with the other processes' at the end.
 std::int64_t run_passes(Model& model, std::uint64_t positions, unsigned threads,
                         const BlockTracer& block_tracer, const RunOptions& options,
                         Clock::time_point start, const std::string& sheet_name) {
@@ -64,11 +115,39 @@ std::int64_t run_passes(Model& model, std::uint64_t positions, unsigned threads,
   const std::int64_t per_position = static_cast<std::int64_t>(sys.fan.NRAY) *
                                     std::max(p.NSET, 0);
   PassPlan plan(positions, per_position, slots_per_task(p.NSURF));
+  WorkShare* const share = options.share;
 
   std::unique_ptr<Summation> sums;
-  if (options.exact_sums) sums = std::make_unique<ExactSums>(p.SELI, p.SELJ);
-  else sums = std::make_unique<SerialSums>(p.SELI, p.SELJ);
+  ExactSums* exact = nullptr;
+  if (options.exact_sums) {
+    auto e = std::make_unique<ExactSums>(p.SELI, p.SELJ);
+    exact = e.get();
+    sums = std::move(e);
+  } else {
+    sums = std::make_unique<SerialSums>(p.SELI, p.SELJ);
+  }
   Fold fold(model.res, *sums, p.SELI, p.SELJ);
+
+  // A shared run hands out tasks by number, in runs the share decides.
+  const std::uint64_t total_tasks = plan.tasks();
+  std::uint64_t share_next = 0, share_end = 0;
+  std::atomic<std::uint64_t> handed_out{0};  // of all the processes, as far as known here
+  if (share != nullptr) {
+    if (positions > 0 && per_position > 0 && total_tasks == 0) {
+      fail_sheet(sheet_name, "the run's rays cannot be counted in 64 bits, so it cannot be shared "
+                             "among processes");
+    }
+    share->start(ProcessInfo{host_name(), threads, maths_path(block_tracer)}, total_tasks);
+  }
+  auto next_task = [&](PassTask& task) {
+    if (share == nullptr) return plan.next(task);
+    if (share_next == share_end && !share->next_tasks(total_tasks, share_next, share_end)) {
+      return false;
+    }
+    handed_out.store(share_end);
+    task = plan.task(share_next++);
+    return true;
+  };
   std::vector<std::unique_ptr<PassTracer>> tracers(threads);
 
   // What the fold has reached, read by the progress reports on the calling
@@ -98,7 +177,7 @@ std::int64_t run_passes(Model& model, std::uint64_t positions, unsigned threads,
   control.cancel = options.cancel;
   control.on_tick = report_progress;
   const bool finished = run_ordered<PassTask, std::vector<RayRecord>>(
-      control, [&](PassTask& task) { return plan.next(task); },
+      control, next_task,
       [&](const PassTask& task, std::vector<RayRecord>& records, unsigned thread) {
         std::unique_ptr<PassTracer>& tracer = tracers[thread];
         if (!tracer) tracer = std::make_unique<PassTracer>(sys, block_tracer);
@@ -107,15 +186,31 @@ std::int64_t run_passes(Model& model, std::uint64_t positions, unsigned threads,
       [&](const PassTask& task, std::vector<RayRecord>& records) {
         fold.add(records);
         rays_folded.store(fold.rays());
-        positions_folded.store(task.end.position);
-        fraction_folded.store(plan.fraction(task.end));
+        if (share == nullptr) {
+          positions_folded.store(task.end.position);
+          fraction_folded.store(plan.fraction(task.end));
+        } else {
+          // Tasks handed out to all the processes: near enough for progress.
+          const double handed =
+              static_cast<double>(handed_out.load()) / static_cast<double>(total_tasks);
+          fraction_folded.store(handed);
+          positions_folded.store(static_cast<std::uint64_t>(handed * static_cast<double>(positions)));
+        }
       });
   if (!finished) fail_cancelled(sheet_name);
+  std::int64_t rays = fold.rays();
+  if (share != nullptr) {
+    std::vector<std::uint8_t> bytes = exact->serialize();
+    std::vector<std::int64_t> counts = counts_of(model.res, rays);
+    share->combine(bytes, counts);
+    exact->deserialize(bytes);
+    rays = take_counts(model.res, counts);
+  }
   fold.finish();
   fraction_folded.store(1);
   positions_folded.store(positions);
   report_progress();
-  return fold.rays();
+  return rays;
 }
 
 // Everything that writes files: the fan listing, the passes and the report.
@@ -127,33 +222,39 @@ void compute_and_write(Model& model, const FanPlan& fan_plan, const OutputNames&
   Results& res = model.res;
   const RunParams& p = sys.params;
 
+  // A process that shares a run without writing its files only traces.
+  const bool writes = options.share == nullptr || options.share->writes_files();
+
   // Model -> fan, listed as it is built: the source point it shows is where
   // the previous run ended.
-  OutputFile listing(output.of(FAN_LISTING_FILE));
-  if (!build_fan(sys, fan_plan, model.last_source, &listing, threads, options.cancel)) {
+  std::optional<OutputFile> listing;
+  if (writes) listing.emplace(output.of(FAN_LISTING_FILE));
+  if (!build_fan(sys, fan_plan, model.last_source, listing ? &*listing : nullptr, threads,
+                 options.cancel)) {
     fail_cancelled(sheet_name);
   }
-  listing.close();
+  if (listing) listing->close();
 
   if (options.on_size) options.on_size(run_size(sys));
 
   // The report exists, empty, from here until it is written at the end.
   res = Results{};
-  OutputFile report(output.of(REPORT_FILE));
+  std::optional<OutputFile> report;
+  if (writes) report.emplace(output.of(REPORT_FILE));
 
   // Fan -> passes -> grids: every scan step, every ring position.
   const std::uint64_t positions =
       p.NSCAN > 0 && p.NRING > 0
           ? static_cast<std::uint64_t>(p.NSCAN) * static_cast<std::uint64_t>(p.NRING)
           : 0;
-  if (positions > 0) OutputFile(output.of(PASS_MARKER_FILE)).close();
+  if (positions > 0 && writes) OutputFile(output.of(PASS_MARKER_FILE)).close();
   summary.totals.rays_traced =
       run_passes(model, positions, threads, tracer, options, start, sheet_name);
   // The next run's fan listing shows the last ring point of the last scan step.
   if (positions > 0) model.last_source = ring_point(sys, p.NRING - 1);
 
   // Grids -> report.
-  write_report(res, p, report);
+  if (report) write_report(res, p, *report);  // a process that only traces has no totals to show
 
   RunTotals& t = summary.totals;
   t.total = res.TOTAL;
@@ -175,6 +276,17 @@ void compute_and_write(Model& model, const FanPlan& fan_plan, const OutputNames&
   maps.DUV = p.DUV;
   maps.SELI = p.SELI;
   maps.SELJ = p.SELJ;
+  if (options.share != nullptr) {
+    summary.processes = options.share->processes();
+    for (const ProcessInfo& other : summary.processes) {
+      if (other.maths == summary.processes.front().maths) continue;
+      summary.warnings.push_back("the processes run different maths code (" +
+                                 summary.processes.front().maths + " and " + other.maths +
+                                 "): a ray may differ in its last bits between them, and the files "
+                                 "with how the work was split");
+      break;
+    }
+  }
 }
 
 }  // namespace
@@ -207,7 +319,12 @@ RunSuccess run_sheet(Model& model, const std::filesystem::path& sheet, const Out
   // Sheet -> model. Everything that can refuse the sheet happens before the
   // first file is written, and a refused sheet leaves the folder alone.
   const FanPlan fan_plan = load_sheet(model, sheet, summary.warnings);
-  require_output_folder(output.dir);
+  if (options.share != nullptr && !options.exact_sums) {
+    // Sums of different processes added together round differently for
+    // every split; only exact sums are the same however the work is shared.
+    fail_output(sheet_name, "a run shared among processes needs exact sums (--exact-sums)");
+  }
+  if (options.share == nullptr || options.share->writes_files()) require_output_folder(output.dir);
   summary.threads = resolve_threads(options.threads);
   const bool fast = tracer.trace != trace_block_exact;
   summary.mode = fast ? "fast" : "exact";

@@ -777,15 +777,25 @@ StudyResult run_study(const StudyDefinition& d, const StudyOptions& options) {
   if (failure) std::rethrow_exception(failure);
   result.run_now = finished;
   result.cancelled = stopped && finished < static_cast<std::int64_t>(pending.size());
+  if (!options.write_outputs) return result;
+  const StudyResult finished_study =
+      finish_study(d, folder, std::chrono::duration<double>(Clock::now() - start).count(), cpus);
+  result.failed = finished_study.failed;
+  result.complete = finished_study.complete;
+  return result;
+}
 
+StudyResult finish_study(const StudyDefinition& d, const std::filesystem::path& folder,
+                         double elapsed_seconds, unsigned threads) {
+  StudyResult result;
+  result.kind = d.kind_name();
+  result.sheet_name = d.sheet_name;
+  result.points = d.points();
   const std::map<std::int64_t, std::string> now = records_in(folder);
   const std::vector<PointRecord> records = all_records(now);
   for (const PointRecord& r : records) result.failed += r.ok ? 0 : 1;
   result.complete = static_cast<std::int64_t>(now.size()) == result.points;
-  if (result.complete) {
-    write_outputs(d, records, folder, failed_notes(records),
-                  std::chrono::duration<double>(Clock::now() - start).count(), cpus);
-  }
+  if (result.complete) write_outputs(d, records, folder, failed_notes(records), elapsed_seconds, threads);
   return result;
 }
 

@@ -97,6 +97,10 @@ struct StudyOptions {
   // that shares may run into one folder.
   bool resume = false;
   std::int64_t task = 0, tasks = 1;  // run only the points with index % tasks == task
+  // Write the CSV and the report once every point is in the folder. The
+  // ranks of an MPI job run their shares without, and rank 0 then calls
+  // finish_study.
+  bool write_outputs = true;
   const std::atomic<bool>* cancel = nullptr;
   std::function<void(std::int64_t done, std::int64_t total, double elapsed)> on_progress;
 };
@@ -118,6 +122,12 @@ struct StudyResult {
 // task is not one of the shares, std::runtime_error when a file cannot be
 // written.
 StudyResult run_study(const StudyDefinition& definition, const StudyOptions& options);
+
+// Writes the CSV and the report when every point of the study is in the
+// folder (elapsed and threads are the page's account of the run): points,
+// failed and complete of the result are set, the rest left empty.
+StudyResult finish_study(const StudyDefinition& definition, const std::filesystem::path& folder,
+                         double elapsed_seconds, unsigned threads);
 
 // Joins study folders (parts of one study, or one study resumed elsewhere)
 // into output: the same CSV and report as a single run would have written.
