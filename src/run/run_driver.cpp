@@ -282,8 +282,8 @@ void compute_and_write(Model& model, const FanPlan& fan_plan, const OutputNames&
       if (other.maths == summary.processes.front().maths) continue;
       summary.warnings.push_back("the processes run different maths code (" +
                                  summary.processes.front().maths + " and " + other.maths +
-                                 "): a ray may differ in its last bits between them, and the files "
-                                 "with how the work was split");
+                                 "): a ray may differ in its last bits between them, so the files "
+                                 "may depend on how the work was split");
       break;
     }
   }

@@ -7,7 +7,8 @@
     and the fast mode), and run.json lists every rank;
   - without --exact-sums a shared run is refused; a rank that cannot start
     (a missing sheet, another sheet, no output folder) fails the job with a
-    message, and the previous results stay as they were;
+    message, and the previous results stay as they were; ranks on different
+    maths code are named in run.json and warned about;
   - a sweep and a trials study split over ranks write the CSV of the study
     run in one process, and --task is refused under mpirun.
 
@@ -140,6 +141,19 @@ def check_failures(varnock, mpiexec, work):
         check(result.returncode != 0 and all(s in result.stderr for s in says),
               f"rank 1 reading {rank1_sheet}: exit {result.returncode}\n{result.stderr}")
         untouched(f"rank 1 reading {os.path.basename(rank1_sheet)}")
+
+    # Ranks on different maths code: the run says so and run.json shows it.
+    mixed = fresh(os.path.join(work, "mixed-maths"))
+    command = [mpiexec, "--oversubscribe", "-np", "1", varnock, "run", "-q", sheet, "-o", mixed,
+               "--exact-sums", "--fast", "--simd", "sse2", ":", "-np", "1", varnock, "run", "-q",
+               sheet, "-o", mixed, "--exact-sums", "--fast"]
+    result = subprocess.run(command, capture_output=True, text=True, env=ENV, timeout=120)
+    check(result.returncode == 0, f"ranks on two paths: exit {result.returncode}\n{result.stderr}")
+    with open(os.path.join(mixed, "run.json")) as f:
+        maths = [p["maths"] for p in json.load(f)["processes"]]
+    differ = maths[0] != maths[1]
+    check(("different maths code" in result.stderr) == differ,
+          f"ranks on {maths}: the warning is {'missing' if differ else 'wrong'}\n{result.stderr}")
 
     result = tool(varnock, ["run", "-q", sheet, "-o", os.path.join(work, "no-such-folder"),
                             "--exact-sums"], mpiexec, 3)
