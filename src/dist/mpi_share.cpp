@@ -20,6 +20,7 @@ struct StartRecord {
   std::int32_t ok = 0;
   std::uint32_t threads = 0;
   std::uint64_t tasks = 0;
+  std::uint64_t sheet_hash = 0;
   std::array<char, 64> host{};
   std::array<char, 32> maths{};
 };
@@ -60,7 +61,6 @@ MpiShare::MpiShare(MpiJob& job) : job_(job) {
   void* base = nullptr;
   const MPI_Aint bytes = job_.rank() == 0 ? sizeof(std::uint64_t) : 0;
   MPI_Win_allocate(bytes, sizeof(std::uint64_t), MPI_INFO_NULL, MPI_COMM_WORLD, &base, &window_);
-  counter_ = static_cast<std::uint64_t*>(base);
   MPI_Win_lock_all(0, window_);
   if (job_.rank() == 0) {
     // Set through the window, as the other ranks will read it.
@@ -86,11 +86,13 @@ void MpiShare::free_window() {
   MPI_Win_free(&window_);  // collective: every rank is at the same step
 }
 
-void MpiShare::exchange(bool ok, const ProcessInfo& self, std::uint64_t total_tasks) {
+void MpiShare::exchange(bool ok, const ProcessInfo& self, std::uint64_t total_tasks,
+                        std::uint64_t sheet_hash) {
   StartRecord mine;
   mine.ok = ok ? 1 : 0;
   mine.threads = self.threads;
   mine.tasks = total_tasks;
+  mine.sheet_hash = sheet_hash;
   put_text(mine.host, self.host);
   put_text(mine.maths, self.maths);
   std::vector<StartRecord> all(static_cast<std::size_t>(job_.size()));
@@ -103,10 +105,12 @@ void MpiShare::exchange(bool ok, const ProcessInfo& self, std::uint64_t total_ta
   for (std::size_t r = 0; r < all.size() && why.empty(); ++r) {
     if (!all[r].ok) {
       why = "rank " + std::to_string(r) + " could not start the run (it says why)";
+    } else if (all.front().ok && all[r].sheet_hash != all.front().sheet_hash) {
+      why = "rank " + std::to_string(r) + " read a sheet that differs from rank 0's: every rank "
+            "must read the same sheet";
     } else if (all.front().ok && all[r].tasks != all.front().tasks) {
       why = "rank " + std::to_string(r) + " sees a run of " + std::to_string(all[r].tasks) +
-            " tasks where rank 0 sees " + std::to_string(all.front().tasks) +
-            ": do all ranks read the same sheet?";
+            " tasks where rank 0 sees " + std::to_string(all.front().tasks);
     }
   }
   // Who speaks: rank 0 always; another rank only about its own failure,
@@ -130,13 +134,13 @@ void MpiShare::exchange(bool ok, const ProcessInfo& self, std::uint64_t total_ta
   stage_ = Stage::Tracing;
 }
 
-void MpiShare::start(const ProcessInfo& self, std::uint64_t total_tasks) {
-  exchange(true, self, total_tasks);
+void MpiShare::start(const ProcessInfo& self, std::uint64_t total_tasks, std::uint64_t sheet_hash) {
+  exchange(true, self, total_tasks, sheet_hash);
 }
 
 void MpiShare::fail(int code) {
   if (stage_ == Stage::Waiting) {
-    exchange(false, ProcessInfo{}, 0);
+    exchange(false, ProcessInfo{}, 0, 0);
   } else if (stage_ == Stage::Tracing) {
     // The others are tracing or waiting to combine: only ending the job
     // stops them.

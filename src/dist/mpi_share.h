@@ -27,7 +27,7 @@ class MpiShare final : public WorkShare {
   MpiShare& operator=(const MpiShare&) = delete;
 
   bool writes_files() const override { return job_.rank() == 0; }
-  void start(const ProcessInfo& self, std::uint64_t total_tasks) override;
+  void start(const ProcessInfo& self, std::uint64_t total_tasks, std::uint64_t sheet_hash) override;
   bool next_tasks(std::uint64_t total, std::uint64_t& first, std::uint64_t& last) override;
   void combine(std::vector<std::uint8_t>& sums, std::vector<std::int64_t>& counts) override;
   std::vector<ProcessInfo> processes() const override;
@@ -43,14 +43,13 @@ class MpiShare final : public WorkShare {
 
  private:
   enum class Stage { Waiting, Tracing, Combined, Over };
-  void exchange(bool ok, const ProcessInfo& self, std::uint64_t total_tasks);
+  void exchange(bool ok, const ProcessInfo& self, std::uint64_t total_tasks, std::uint64_t sheet_hash);
   void free_window();
 
   MpiJob& job_;
   Stage stage_ = Stage::Waiting;
   bool failed_elsewhere_ = false;
-  MPI_Win window_ = MPI_WIN_NULL;
-  std::uint64_t* counter_ = nullptr;  // rank 0's: the next task to hand out
+  MPI_Win window_ = MPI_WIN_NULL;  // rank 0's holds the next task to hand out
   std::uint64_t run_length_ = 1;       // tasks taken at a time
   MPI_Datatype accumulator_ = MPI_DATATYPE_NULL;
   MPI_Op merge_ = MPI_OP_NULL;

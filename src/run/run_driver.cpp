@@ -24,6 +24,7 @@
 #include "run/work_share.h"
 #include "source/fan.h"
 #include "support/files.h"
+#include "support/fnv1a.h"
 #include "support/run_error.h"
 
 #if !defined(_WIN32)
@@ -109,7 +110,8 @@ std::int64_t take_counts(Results& res, std::span<const std::int64_t> counts) {
 // combined with the other processes' at the end.
 std::int64_t run_passes(Model& model, std::uint64_t positions, unsigned threads,
                         const BlockTracer& block_tracer, const RunOptions& options,
-                        Clock::time_point start, const std::string& sheet_name) {
+                        Clock::time_point start, const std::string& sheet_name,
+                        std::uint64_t sheet_hash) {
   const SystemState& sys = model.sys;
   const RunParams& p = sys.params;
   const std::int64_t per_position = static_cast<std::int64_t>(sys.fan.NRAY) *
@@ -137,7 +139,8 @@ std::int64_t run_passes(Model& model, std::uint64_t positions, unsigned threads,
       fail_sheet(sheet_name, "the run's rays cannot be counted in 64 bits, so it cannot be shared "
                              "among processes");
     }
-    share->start(ProcessInfo{host_name(), threads, maths_path(block_tracer)}, total_tasks);
+    share->start(ProcessInfo{host_name(), threads, maths_path(block_tracer)}, total_tasks,
+                 sheet_hash);
   }
   auto next_task = [&](PassTask& task) {
     if (share == nullptr) return plan.next(task);
@@ -216,8 +219,9 @@ std::int64_t run_passes(Model& model, std::uint64_t positions, unsigned threads,
 // Everything that writes files: the fan listing, the passes and the report.
 void compute_and_write(Model& model, const FanPlan& fan_plan, const OutputNames& output,
                        unsigned threads, const BlockTracer& tracer, const RunOptions& options,
-                       Clock::time_point start, const std::string& sheet_name,
+                       Clock::time_point start, const std::filesystem::path& sheet,
                        RunSuccess& summary) {
+  const std::string sheet_name = display(sheet);
   SystemState& sys = model.sys;
   Results& res = model.res;
   const RunParams& p = sys.params;
@@ -248,8 +252,11 @@ void compute_and_write(Model& model, const FanPlan& fan_plan, const OutputNames&
           ? static_cast<std::uint64_t>(p.NSCAN) * static_cast<std::uint64_t>(p.NRING)
           : 0;
   if (positions > 0 && writes) OutputFile(output.of(PASS_MARKER_FILE)).close();
+  // Processes that share the run check that they all read the same sheet.
+  const std::uint64_t sheet_hash =
+      options.share != nullptr ? fnv1a(read_sheet_bytes(sheet, MAX_SHEET_BYTES)) : 0;
   summary.totals.rays_traced =
-      run_passes(model, positions, threads, tracer, options, start, sheet_name);
+      run_passes(model, positions, threads, tracer, options, start, sheet_name, sheet_hash);
   // The next run's fan listing shows the last ring point of the last scan step.
   if (positions > 0) model.last_source = ring_point(sys, p.NRING - 1);
 
@@ -332,8 +339,8 @@ RunSuccess run_sheet(Model& model, const std::filesystem::path& sheet, const Out
   summary.sums = options.exact_sums ? "exact" : "serial";
 
   try {
-    compute_and_write(model, fan_plan, output, summary.threads, tracer, options, start,
-                      sheet_name, summary);
+    compute_and_write(model, fan_plan, output, summary.threads, tracer, options, start, sheet,
+                      summary);
   } catch (...) {
     // In place, no earlier report may pass for this run's; under temporary
     // names the caller drops the whole set.

@@ -21,10 +21,12 @@ class WorkShare {
   virtual bool writes_files() const = 0;
 
   // Called by every process once its fan is built, before any ray is
-  // traced, with the number of tasks its run is cut into (the processes
-  // must agree on it). Throws RunError when another process could not get
-  // this far or sees another run.
-  virtual void start(const ProcessInfo& self, std::uint64_t total_tasks) = 0;
+  // traced, with what identifies its run: the number of tasks it is cut
+  // into and a hash of the sheet's bytes (the processes must agree on
+  // both). Throws RunError when another process could not get this far or
+  // sees another run.
+  virtual void start(const ProcessInfo& self, std::uint64_t total_tasks,
+                     std::uint64_t sheet_hash) = 0;
 
   // This process's next run of the run's tasks, [first, last) of total;
   // false once every task has been handed out. Called under the runner's

@@ -6,6 +6,8 @@
 #include <stdexcept>
 #include <string_view>
 
+#include "support/fnv1a.h"
+
 namespace varnock {
 namespace {
 
@@ -25,15 +27,6 @@ std::uint64_t splitmix64(std::uint64_t x) {
   x = (x ^ (x >> 30)) * 0xBF58476D1CE4E5B9ULL;
   x = (x ^ (x >> 27)) * 0x94D049BB133111EBULL;
   return x ^ (x >> 31);
-}
-
-std::uint64_t fnv1a(const std::string& s) {
-  std::uint64_t h = 0xCBF29CE484222325ULL;
-  for (unsigned char c : s) {
-    h ^= c;
-    h *= 0x100000001B3ULL;
-  }
-  return h;
 }
 
 }  // namespace

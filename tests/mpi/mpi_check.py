@@ -133,7 +133,17 @@ def check_failures(varnock, mpiexec, work):
 
     missing = os.path.join(work, "no-such-sheet.txt")
     other = os.path.join(ROOT, "examples", "reflector.txt")
-    for rank1_sheet, says in ((missing, ("rank 1: ", "could not start")), (other, ("same sheet",))):
+    # The same fan and positions as the sheet, another curvature: only the
+    # sheet's bytes tell them apart.
+    with open(sheet, "rb") as f:
+        lines = f.read().split(b"\r\n")
+    check(lines[21].startswith(b"2\t-0.0333333\t"), "the condenser's surface 2 has moved")
+    lines[21] = lines[21].replace(b"-0.0333333", b"-0.0343333", 1)
+    edited = os.path.join(work, "edited.txt")
+    with open(edited, "wb") as f:
+        f.write(b"\r\n".join(lines))
+    for rank1_sheet, says in ((missing, ("rank 1: ", "could not start")), (other, ("rank 1", "same sheet")),
+                              (edited, ("rank 1", "same sheet"))):
         command = [mpiexec, "--oversubscribe", "-np", "1", varnock, "run", "-q", sheet, "-o", out,
                    "--exact-sums", ":", "-np", "1", varnock, "run", "-q", rank1_sheet, "-o", out,
                    "--exact-sums"]
