@@ -19,8 +19,18 @@
 int main(int argc, char** argv) {
 #ifdef VARNOCK_WITH_MPI
   // Started by mpirun, the tool is one rank of a job: run and the studies
-  // then share their work among the ranks.
+  // then share their work among the ranks. Anything else (check, plot,
+  // compare, merge, help) is done by rank 0 alone, so that the ranks do not
+  // write the same files side by side.
   varnock::MpiJob job(argc, argv);
+  if (job.shared() && job.rank() != 0) {
+    const char* command = nullptr;
+    for (int i = 1; i < argc && command == nullptr; ++i) {
+      if (argv[i][0] != '-') command = argv[i];
+    }
+    const std::string name = command != nullptr ? command : "";
+    if (name != "run" && name != "sweep" && name != "trials") return varnock_cli::EXIT_OK;
+  }
 #endif
   CLI::App app{
       "Varnock traces the light of a ring source through a coaxial system of lenses,\n"

@@ -126,6 +126,11 @@ def check_failures(varnock, mpiexec, work):
             check(open(os.path.join(out, n), "rb").read() == data, f"{what}: {n} was changed")
         check(sorted(os.listdir(out)) == sorted(before), f"{what}: left {sorted(os.listdir(out))}")
 
+    # A command that does not share its work is done once, by rank 0.
+    result = tool(varnock, ["compare", out, out], mpiexec, 3)
+    check(result.returncode == 0 and result.stdout.count("identical") == len(FILES),
+          f"compare under mpirun: exit {result.returncode}\n{result.stdout}{result.stderr}")
+
     result = tool(varnock, ["run", "-q", sheet, "-o", out], mpiexec, 2)
     check(result.returncode == 2 and "--exact-sums" in result.stderr,
           f"without exact sums: exit {result.returncode}\n{result.stderr}")
