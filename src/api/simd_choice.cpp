@@ -1,5 +1,5 @@
-// The fast mode as the library API offers it: built where SLEEF is (not in
-// the Windows DLL, whose caller wants exact results), chosen per run.
+// The fast mode as the library API offers it: built on x86-64, chosen per
+// run.
 #include "api/simd_choice.h"
 
 #if defined(VARNOCK_HAVE_FAST)

@@ -8,8 +8,7 @@ bool supported(SimdPath path) {
     case SimdPath::Avx512:
       return __builtin_cpu_supports("avx512f");
     case SimdPath::Avx2:
-      // SLEEF's AVX2 functions use fused multiply-adds too.
-      return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma");
+      return __builtin_cpu_supports("avx2");
     case SimdPath::Auto:
     case SimdPath::Sse2:
       return true;
@@ -30,6 +29,11 @@ BlockTracer tracer(SimdPath path) {
     case SimdPath::Avx2: return BlockTracer{trace_block_avx2, 4, "avx2"};
     default: return BlockTracer{trace_block_sse2, 2, "sse2"};
   }
+}
+
+bool is_fast(const BlockTracer& t) {
+  return t.trace == trace_block_avx512 || t.trace == trace_block_avx2 ||
+         t.trace == trace_block_sse2;
 }
 
 }  // namespace varnock::fast

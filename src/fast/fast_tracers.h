@@ -1,6 +1,7 @@
 // The fast tracers, one per instruction set, and the choice among them at
 // run time. Each takes the place of the exact block tracer: the same
-// formulas on vectors of rays, with SLEEF's 1-ULP maths functions.
+// surfaces without trigonometric functions (fast_steps.h). Every path gives
+// the same bits, so the choice changes only the speed.
 #pragma once
 
 #include "trace/ray_block.h"
@@ -18,5 +19,7 @@ bool supported(SimdPath path);
 SimdPath best_path();
 // The tracer of a path (Auto: the best one). The path must be supported.
 BlockTracer tracer(SimdPath path);
+// Whether a block tracer is one of these.
+bool is_fast(const BlockTracer& tracer);
 
 }  // namespace varnock::fast

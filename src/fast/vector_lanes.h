@@ -1,11 +1,11 @@
 // The lane policy of the fast mode: several rays side by side in one vector
-// register, as GCC's vector extensions give them, with the maths functions
-// of the instruction set's Maths (SLEEF's 1-ULP functions). + - * / and the
-// square root are the processor's IEEE operations, done in the order the
-// formulas give (the build never contracts them into fused multiply-adds);
-// only tan, sin, cos, atan, asin and acos may differ from the C library's in
-// their last bits. Per-ray decisions are masks: select() takes each ray's
-// own side, so a lane that is not a number never touches another.
+// register, as GCC's vector extensions give them. Only IEEE operations:
+// + - * /, the square root and the floor, done in the order the formulas
+// give (the build never contracts them into fused multiply-adds). Every
+// one of them is correctly rounded or exact on every instruction set, so
+// the paths give the same bits, lane by lane, as one ray at a time does.
+// Per-ray decisions are masks: select() takes each ray's own side, so a
+// lane that is not a number never touches another.
 //
 // Every instruction set's tracer is a translation unit of its own, built
 // with that set's compiler flags. Everything here lies in an unnamed
@@ -24,21 +24,9 @@ namespace {
 
 // GCC's vector types of N doubles and of N masks (-1 or 0 per lane).
 template <int N>
-struct Raw;
-template <>
-struct Raw<2> {
-  typedef double D __attribute__((vector_size(16)));
-  typedef long long M __attribute__((vector_size(16)));
-};
-template <>
-struct Raw<4> {
-  typedef double D __attribute__((vector_size(32)));
-  typedef long long M __attribute__((vector_size(32)));
-};
-template <>
-struct Raw<8> {
-  typedef double D __attribute__((vector_size(64)));
-  typedef long long M __attribute__((vector_size(64)));
+struct Raw {
+  typedef double D __attribute__((vector_size(8 * N)));
+  typedef long long M __attribute__((vector_size(8 * N)));
 };
 
 template <int N>
@@ -51,9 +39,8 @@ struct VecD {
   using Raw = typename Raw<N>::D;
   Raw v;
 
-  // Left unset: every model sets a value before
-  // it reads it (the SSE2 tracer is run under valgrind to check it), and
-  // zeroing the scratch record of every vector of rays costs some 3 %.
+  // Left unset: every step sets a value before it reads it (the SSE2
+  // tracer is run under valgrind to check it).
   VecD() {}
   // The same value in every lane: -0 and not-a-numbers exactly as given.
   VecD(double x) {  // NOLINT: a number stands for the vector of it
@@ -75,19 +62,14 @@ struct VecD {
   friend VecM<N> operator!=(VecD a, VecD b) { return {a.v != b.v}; }
 };
 
-// Maths provides, on VecD<N>::Raw: tan, atan, asin, acos, sincos (filling
-// two raws), sqrt and floor.
+// Maths provides sqrt and floor on VecD<N>::Raw, each the processor's
+// correctly rounded (or exact) operation.
 template <int N, class Maths>
 struct VectorLanes {
   using D = VecD<N>;
   using M = VecM<N>;
   static constexpr int width = N;
 
-  static D tan(D x) { return D(Maths::tan(x.v)); }
-  static D atan(D x) { return D(Maths::atan(x.v)); }
-  static D asin(D x) { return D(Maths::asin(x.v)); }
-  static D acos(D x) { return D(Maths::acos(x.v)); }
-  static void sincos(D x, D& s, D& c) { Maths::sincos(x.v, s.v, c.v); }
   static D sqrt(D x) { return D(Maths::sqrt(x.v)); }
   static D floor(D x) { return D(Maths::floor(x.v)); }
   // The sign bit cleared, a not-a-number's payload kept.
@@ -96,11 +78,24 @@ struct VectorLanes {
     const Bits magnitude = std::bit_cast<Bits>(x.v) & 0x7fffffffffffffffLL;
     return D(std::bit_cast<typename D::Raw>(magnitude));
   }
+  // x with the sign bit of s.
+  static D with_sign_of(D x, D s) {
+    using Bits = typename Raw<N>::M;
+    const Bits sign = std::bit_cast<Bits>(s.v) & static_cast<long long>(0x8000000000000000ULL);
+    const Bits magnitude = std::bit_cast<Bits>(x.v) & 0x7fffffffffffffffLL;
+    return D(std::bit_cast<typename D::Raw>(magnitude | sign));
+  }
 
   static D select(M m, D if_true, D if_false) { return D(m.m ? if_true.v : if_false.v); }
   static M both(M a, M b) { return {a.m & b.m}; }
   static M either(M a, M b) { return {a.m | b.m}; }
   static M negate(M a) { return {~a.m}; }
+  static M all_true() { return {typename Raw<N>::M{} == typename Raw<N>::M{}}; }
+  static bool any(M a) {
+    long long seen = 0;
+    for (int i = 0; i < N; ++i) seen |= a.m[i];
+    return seen != 0;
+  }
 
   static D load(const double* p) {
     D d;
@@ -108,15 +103,35 @@ struct VectorLanes {
     return d;
   }
   static void store(double* p, D v) { std::memcpy(p, &v.v, sizeof v.v); }
-  static M load_mask(const std::uint8_t* p) {
+  // Masks kept in memory as 0 or -1 per ray.
+  static M load_mask(const std::int64_t* p) {
     M m;
-    for (int i = 0; i < N; ++i) m.m[i] = p[i] != 0 ? -1 : 0;
+    std::memcpy(&m.m, p, sizeof m.m);
     return m;
   }
-  static void store_mask(std::uint8_t* p, M m) {
-    for (int i = 0; i < N; ++i) p[i] = m.m[i] != 0 ? 1 : 0;
-  }
+  static void store_mask(std::int64_t* p, M m) { std::memcpy(p, &m.m, sizeof m.m); }
+  static double lane(D v, int i) { return v.v[i]; }
 };
+
+// floor on two lanes with SSE2 alone, which has no rounding instruction:
+// adding and taking away 2^52 rounds a magnitude below 2^52 to an integer
+// exactly, and a step of one mends the rounding up. Exact, like any floor:
+// the same bits as the rounding instruction of the wider sets, -0 and
+// not-a-numbers included.
+template <class R>
+inline R floor_by_rounding(R x) {
+  constexpr double two52 = 4503599627370496.0;
+  const VecD<2> v(x);
+  using L = VectorLanes<2, void>;
+  const VecD<2> a = L::fabs(v);
+  const VecD<2> nearest = (a + VecD<2>(two52)) - VecD<2>(two52);
+  const VecD<2> down = L::select(nearest > a, nearest - VecD<2>(1.0), nearest);  // floor |x|
+  const VecD<2> up = L::select(nearest < a, nearest + VecD<2>(1.0), nearest);    // ceil |x|
+  const VecD<2> f = L::select(v < VecD<2>(0.0), -up, down);
+  const VecD<2> kept = L::select(L::either(L::negate(a < VecD<2>(two52)), v == VecD<2>(0.0)), v, f);
+  return kept.v;
+}
 
 }  // namespace
 }  // namespace varnock::fast
+

@@ -64,9 +64,10 @@ double seconds_since(Clock::time_point start) {
 
 // Which maths code this process runs: in exact mode the C library's
 // functions, which take their fused multiply-add variants where the
-// processor has FMA and AVX2; in fast mode SLEEF's on the chosen path.
+// processor has FMA and AVX2; in fast mode plain IEEE arithmetic, the same
+// bits on every instruction-set path.
 std::string maths_path(const BlockTracer& tracer) {
-  if (tracer.trace != trace_block_exact) return std::string("sleef ") + tracer.simd;
+  if (tracer.trace != trace_block_exact) return "fast";
 #if defined(__x86_64__) && !defined(_WIN32)
   __builtin_cpu_init();
   const bool fma = __builtin_cpu_supports("fma") && __builtin_cpu_supports("avx2");

@@ -39,6 +39,13 @@ struct RayBlock {
   alignas(64) double TU[BLOCK_RAYS] = {};
   alignas(64) double TV[BLOCK_RAYS] = {};
   alignas(64) std::uint8_t ok[BLOCK_RAYS] = {};
+  // The fast tracer's flags as vector masks (0, or every bit set): RAYOK,
+  // and whether the ray travels backward by its angles.
+  alignas(64) std::int64_t keep[BLOCK_RAYS] = {};
+  alignas(64) std::int64_t backward[BLOCK_RAYS] = {};
+  // What the fast tracer's hit pass leaves for its bend pass.
+  static constexpr int SCRATCH_COLUMNS = 5;
+  alignas(64) double scratch[SCRATCH_COLUMNS][BLOCK_RAYS] = {};
   // After the last surface: the cell numbers of x and y (pitch DXY) and of
   // U and V (pitch DUV), as cell_number gives them.
   double DXY = 0, DUV = 0;

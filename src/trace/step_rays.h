@@ -57,6 +57,14 @@ struct SurfaceStep {
   // The tilted spherical mirror's sphere, worked out once per surface and
   // scan step: its centre's sideways place and its shifted vertex.
   double tilt_DX = 0, tilt_DY = 0, tilt_ZS = 0;
+  // For tracers that carry tangents rather than angles (the fast mode):
+  // which rays leaving this surface count as travelling backward. A ray
+  // leaves with U = atan(q) (+ 2 PA on the tilted mirror) for the tangent q
+  // of its outgoing direction, and it counts as backward when |U| >= PI/2:
+  // exactly when q lies outside (u_low, u_high), or is not a number.
+  // Likewise V with 2 PB. And tan 2PA, tan 2PB of the tilted mirror.
+  double u_low = 0, u_high = 0, v_low = 0, v_high = 0;
+  double tan_tilt_u = 0, tan_tilt_v = 0;
 };
 
 }  // namespace varnock

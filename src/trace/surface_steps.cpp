@@ -1,5 +1,6 @@
 #include <cmath>
 
+#include "trace/direction_class.h"
 #include "trace/ray_block.h"
 #include "trace/trace_block.h"
 
@@ -8,6 +9,7 @@ namespace varnock {
 void prepare_surface_steps(const SurfaceTable& surf, int NSURF, const SurfaceArray& ZS, int w,
                            double PI, SurfaceSteps& steps) {
   steps.resize(static_cast<std::size_t>(NSURF > 0 ? NSURF : 0));
+  const TangentWindow untilted = NSURF > 0 ? forward_window(PI, 0.0) : TangentWindow{};
   for (int s = 0; s < NSURF; ++s) {
     SurfaceStep& ss = steps[static_cast<std::size_t>(s)];
     ss.type = surf.STYPE[s + 1];
@@ -20,7 +22,18 @@ void prepare_surface_steps(const SurfaceTable& surf, int NSURF, const SurfaceArr
     ss.n_before = surf.RN[w][s];
     ss.n_after = surf.RN[w][s + 1];
     ss.PI = PI;
-    if (ss.type == 9) place_tilted_sphere(ss);
+    TangentWindow u = untilted, v = untilted;
+    if (ss.type == 9) {
+      place_tilted_sphere(ss);
+      u = forward_window(PI, 2 * ss.PA);
+      v = forward_window(PI, 2 * ss.PB);
+      ss.tan_tilt_u = std::tan(2 * ss.PA);
+      ss.tan_tilt_v = std::tan(2 * ss.PB);
+    }
+    ss.u_low = u.low;
+    ss.u_high = u.high;
+    ss.v_low = v.low;
+    ss.v_high = v.high;
   }
 }
 
