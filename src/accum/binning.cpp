@@ -14,21 +14,6 @@ int cell_index(double value, double pitch) {
   return to_int32_or_invalid(cell_number<ScalarLanes>(value, pitch));
 }
 
-RayRecord record_of(double weight, double cell_x, double cell_y, double cell_u, double cell_v,
-                    bool ok) {
-  RayRecord rec;
-  rec.weight = weight;
-  // A cell number in 0..40 is a whole number there: it converts exactly.
-  if (ok && in_grid_number(cell_x) && in_grid_number(cell_y) && in_grid_number(cell_u) &&
-      in_grid_number(cell_v)) {
-    rec.ix = static_cast<std::int8_t>(cell_x);
-    rec.iy = static_cast<std::int8_t>(cell_y);
-    rec.iu = static_cast<std::int8_t>(cell_u);
-    rec.iv = static_cast<std::int8_t>(cell_v);
-  }
-  return rec;
-}
-
 PlaneDirection fan_direction(double tu, double tv) {
   const double q = std::sqrt((1 + tu * tu) + tv * tv);
   return {tu / q, tv / q};

@@ -3,6 +3,7 @@
 // centred on zero, and each cell window is closed below and open above.
 #pragma once
 
+#include "accum/cell_number.h"
 #include "accum/ray_record.h"
 
 namespace varnock {
@@ -16,8 +17,20 @@ inline bool in_grid(int index) { return index >= 0 && index <= 40; }
 
 // The record of a ray whose cell numbers (cell_number.h) of x, y, U and V
 // are given: binned when all four lie in their grids and RAYOK held.
-RayRecord record_of(double weight, double cell_x, double cell_y, double cell_u, double cell_v,
-                    bool ok);
+inline RayRecord record_of(double weight, double cell_x, double cell_y, double cell_u,
+                           double cell_v, bool ok) {
+  RayRecord rec;
+  rec.weight = weight;
+  // A cell number in 0..40 is a whole number there: it converts exactly.
+  if (ok && in_grid_number(cell_x) && in_grid_number(cell_y) && in_grid_number(cell_u) &&
+      in_grid_number(cell_v)) {
+    rec.ix = static_cast<std::int8_t>(cell_x);
+    rec.iy = static_cast<std::int8_t>(cell_y);
+    rec.iu = static_cast<std::int8_t>(cell_u);
+    rec.iv = static_cast<std::int8_t>(cell_v);
+  }
+  return rec;
+}
 
 // Weight of a ray with angles (U, V) leaving the source point (x0, y0): the
 // cosine between its direction and the direction in the x-y plane from the

@@ -136,9 +136,12 @@ void PassTracer::flush(std::vector<RayRecord>& records) {
   b.DXY = sys_.params.DXY;
   b.DUV = sys_.params.DUV;
   tracer_.trace(steps_.data(), static_cast<int>(steps_.size()), b);
+  const std::size_t first = records.size();
+  records.resize(first + static_cast<std::size_t>(b.count));
+  RayRecord* out = records.data() + first;
   for (int i = 0; i < b.count; ++i) {
-    records.push_back(record_of(block_weight_[static_cast<std::size_t>(i)], b.cell_x[i],
-                                b.cell_y[i], b.cell_u[i], b.cell_v[i], b.ok[i] != 0));
+    out[i] = record_of(block_weight_[static_cast<std::size_t>(i)], b.cell_x[i], b.cell_y[i],
+                       b.cell_u[i], b.cell_v[i], b.ok[i] != 0);
   }
   b.count = 0;
 }
@@ -161,13 +164,16 @@ void PassTracer::trace(const PassTask& task, std::vector<RayRecord>& records) {
         const int w = static_cast<int>(slot / nray) + 1;
         const std::int64_t set_end = std::min<std::int64_t>(to, static_cast<std::int64_t>(w) * nray);
         use_set(w);
-        for (; slot < set_end; ++slot) {
-          const int n = static_cast<int>(slot % nray) + 1;
+        // Fan ray n of set w is slot (w - 1) NRAY + n - 1.
+        const int first = static_cast<int>(slot - static_cast<std::int64_t>(w - 1) * nray) + 1;
+        const int last = static_cast<int>(set_end - static_cast<std::int64_t>(w - 1) * nray);
+        for (int n = first; n <= last; ++n) {
           const std::size_t k = static_cast<std::size_t>(n);
           const double W = weight_of(PlaneDirection{fan.EX[k], fan.EY[k]}, to_axis_);
           // Heading away from the axis, or no weight: not traced at all.
           if (W >= 0) add_ray(n, W, records);
         }
+        slot = set_end;
         flush(records);
       }
     }

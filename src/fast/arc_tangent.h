@@ -13,11 +13,13 @@
 // not-a-number stays one.
 #pragma once
 
+#include "fast/vector_lanes.h"
+
 namespace varnock::fast {
 namespace {
 
 template <class L>
-inline typename L::D arc_tangent(typename L::D x) {
+VARNOCK_INLINE typename L::D arc_tangent(typename L::D x) {
   using D = typename L::D;
   constexpr double T3P8 = 2.41421356237309504880;  // tan(3 pi/8)
   constexpr double PIO2 = 1.57079632679489661923;

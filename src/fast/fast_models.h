@@ -43,16 +43,16 @@ struct RefractingSphere {
       : sphere(ss.CV, ss.ZS), DX(ss.DX), DY(ss.DY), snell(ss.n_before, ss.n_after), windows(ss) {}
 
   using Scratch = SnellScratch<L>;
-  void hit_at(D dx, D dy, FastRays<L>& r, Scratch& s) const {
+  VARNOCK_INLINE void hit_at(D dx, D dy, FastRays<L>& r, Scratch& s) const {
     Outgoing<L> o;
     D NX, NY, NZ;
     sphere.meet(r, dx, dy, o, NX, NY, NZ);
     snell.prepare(r, NX, NY, NZ, s);
     move_to<L>(o, r);
   }
-  void hit(FastRays<L>& r, Scratch& s) const { hit_at(DX, DY, r, s); }
+  VARNOCK_INLINE void hit(FastRays<L>& r, Scratch& s) const { hit_at(DX, DY, r, s); }
   template <bool classify, bool last>
-  void bend(const Scratch& s, FastRays<L>& r) const {
+  VARNOCK_INLINE void bend(const Scratch& s, FastRays<L>& r) const {
     D FX, FY, FZ;
     snell.bend(s, r, FX, FY, FZ);
     leave<L, classify>(windows, FX, FY, FZ, r);
@@ -67,14 +67,14 @@ struct Aperture {
   D ZS, PA2;
   explicit Aperture(const SurfaceStep& ss) : lens(ss), ZS(ss.ZS), PA2(ss.PA * ss.PA) {}
   using Scratch = SnellScratch<L>;
-  void hit(FastRays<L>& r, Scratch& s) const {
+  VARNOCK_INLINE void hit(FastRays<L>& r, Scratch& s) const {
     D x, y;
     carry_to_plane<L>(r, ZS, x, y);
     r.ok = L::both(r.ok, PA2 > x * x + y * y);
     lens.hit(r, s);
   }
   template <bool classify, bool last>
-  void bend(const Scratch& s, FastRays<L>& r) const {
+  VARNOCK_INLINE void bend(const Scratch& s, FastRays<L>& r) const {
     lens.template bend<classify, last>(s, r);
   }
 };
@@ -88,7 +88,7 @@ struct LensArray2D {
   D ZS, PA, PB;
   explicit LensArray2D(const SurfaceStep& ss) : lens(ss), ZS(ss.ZS), PA(ss.PA), PB(ss.PB) {}
   using Scratch = SnellScratch<L>;
-  void hit(FastRays<L>& r, Scratch& s) const {
+  VARNOCK_INLINE void hit(FastRays<L>& r, Scratch& s) const {
     D x, y;
     carry_to_plane<L>(r, ZS, x, y);
     const D lenslet_x = lens.DX + PA * L::floor((x - lens.DX) / PA + D(0.5));
@@ -96,7 +96,7 @@ struct LensArray2D {
     lens.hit_at(lenslet_x, lenslet_y, r, s);
   }
   template <bool classify, bool last>
-  void bend(const Scratch& s, FastRays<L>& r) const {
+  VARNOCK_INLINE void bend(const Scratch& s, FastRays<L>& r) const {
     lens.template bend<classify, last>(s, r);
   }
 };
@@ -114,16 +114,16 @@ struct RefractingCylinder {
         windows(ss) {}
 
   using Scratch = SnellScratch<L>;
-  void hit_at(D dy, FastRays<L>& r, Scratch& s) const {
+  VARNOCK_INLINE void hit_at(D dy, FastRays<L>& r, Scratch& s) const {
     Outgoing<L> o;
     if constexpr (C == Curve::Plane) {
       o.Z1 = ZS;
     } else {
       const D Y0 = r.Y + r.TV * r.Z - dy;
       const D QA = D(1.0) + r.TV * r.TV;
-      const D QB = D(-2.0) * (ZS_R + r.TV * Y0);
+      const D half_B = ZS_R + r.TV * Y0;
       const D QC = QC0 + Y0 * Y0;
-      o.Z1 = vertex_side_root<L, C>(QA, QB, QC);
+      o.Z1 = vertex_side_root<L, C>(QA, half_B, QC);
     }
     o.X1 = r.X - r.TU * (o.Z1 - r.Z);
     o.Y1 = r.Y - r.TV * (o.Z1 - r.Z);
@@ -133,9 +133,9 @@ struct RefractingCylinder {
     snell.prepare(r, NX, NY, NZ, s);
     move_to<L>(o, r);
   }
-  void hit(FastRays<L>& r, Scratch& s) const { hit_at(DY, r, s); }
+  VARNOCK_INLINE void hit(FastRays<L>& r, Scratch& s) const { hit_at(DY, r, s); }
   template <bool classify, bool last>
-  void bend(const Scratch& s, FastRays<L>& r) const {
+  VARNOCK_INLINE void bend(const Scratch& s, FastRays<L>& r) const {
     D FX, FY, FZ;
     snell.bend(s, r, FX, FY, FZ);
     leave<L, classify>(windows, FX, FY, FZ, r);
@@ -151,13 +151,13 @@ struct CylindricalLensArray {
   D PA;
   explicit CylindricalLensArray(const SurfaceStep& ss) : lens(ss), PA(ss.PA) {}
   using Scratch = SnellScratch<L>;
-  void hit(FastRays<L>& r, Scratch& s) const {
+  VARNOCK_INLINE void hit(FastRays<L>& r, Scratch& s) const {
     D x, y;
     carry_to_plane<L>(r, lens.ZS, x, y);
     lens.hit_at(PA * L::floor(y / PA + D(0.5)), r, s);
   }
   template <bool classify, bool last>
-  void bend(const Scratch& s, FastRays<L>& r) const {
+  VARNOCK_INLINE void bend(const Scratch& s, FastRays<L>& r) const {
     lens.template bend<classify, last>(s, r);
   }
 };
@@ -170,7 +170,7 @@ struct Turned {
   explicit Turned(const SurfaceStep& ss) : windows(ss) {}
   using Scratch = TurnScratch<L>;
   template <bool classify, bool last>
-  void bend(const Scratch& s, FastRays<L>& r) const {
+  VARNOCK_INLINE void bend(const Scratch& s, FastRays<L>& r) const {
     leave<L, classify>(windows, s.FX, s.FY, s.FZ, r);
   }
 };
@@ -184,7 +184,7 @@ struct SphericalMirror : Turned<L> {
   D DX, DY, twice_ZS;
   explicit SphericalMirror(const SurfaceStep& ss)
       : Turned<L>(ss), sphere(ss.CV, ss.ZS), DX(ss.DX), DY(ss.DY), twice_ZS(2.0 * ss.ZS) {}
-  void hit(FastRays<L>& r, TurnScratch<L>& s) const {
+  VARNOCK_INLINE void hit(FastRays<L>& r, TurnScratch<L>& s) const {
     Outgoing<L> o;
     D NX, NY, NZ;
     sphere.meet(r, DX, DY, o, NX, NY, NZ);
@@ -205,7 +205,7 @@ struct ParaboloidalMirror : Turned<L> {
       : Turned<L>(ss), ZS(ss.ZS), twice_ZS(2.0 * ss.ZS), DX(ss.DX), DY(ss.DY),
         two_f(2 * focal(ss.CV)), four_ZS_f(4 * ss.ZS * focal(ss.CV)),
         four_f_f(4 * focal(ss.CV) * focal(ss.CV)) {}
-  void hit(FastRays<L>& r, TurnScratch<L>& s) const {
+  VARNOCK_INLINE void hit(FastRays<L>& r, TurnScratch<L>& s) const {
     const typename L::M forward = L::negate(r.backward);
     Outgoing<L> o;
     if constexpr (flat) {
@@ -213,14 +213,16 @@ struct ParaboloidalMirror : Turned<L> {
     } else {
       const D X0 = r.X + r.TU * r.Z - DX;
       const D Y0 = r.Y + r.TV * r.Z - DY;
+      // With QB/2 for QB, as in vertex_side_root: the same bits.
       const D QA = r.TU * r.TU + r.TV * r.TV;
-      const D QB = D(2.0) * (two_f - X0 * r.TU - Y0 * r.TV);
+      const D half_B = two_f - X0 * r.TU - Y0 * r.TV;
       const D QC = X0 * X0 + Y0 * Y0 - four_ZS_f;
-      const D root = L::sqrt(QB * QB - D(4.0) * QA * QC);
+      const D root = L::sqrt(half_B * half_B - QA * QC);
       // A ray parallel to the axis meets the bowl once, at -QC/QB.
       const typename L::M parallel = QA == D(0.0);
-      const D numerator = L::select(parallel, -QC, L::select(forward, -QB + root, -QB - root));
-      const D denominator = L::select(parallel, QB, D(2.0) * QA);
+      const D numerator =
+          L::select(parallel, -QC, L::select(forward, root - half_B, -half_B - root));
+      const D denominator = L::select(parallel, D(2.0) * half_B, QA);
       o.Z1 = numerator / denominator;
     }
     o.X1 = r.X - r.TU * (o.Z1 - r.Z);
@@ -256,26 +258,27 @@ struct ParaboloidalMirror : Turned<L> {
 template <class L>
 struct EllipsoidalMirror : Turned<L> {
   using D = typename L::D;
-  D ZS, twice_ZS, DX, DY, twice_DX, twice_DY, a, inv_a2, inv_b2, QB0, QC0, minus_b2;
+  D ZS, twice_ZS, DX, DY, twice_DX, twice_DY, a, inv_a2, inv_b2, half_QB0, QC0, minus_b2;
   static double semi_z(const SurfaceStep& ss) { return (ss.CV + ss.PA) / 2; }
   static double semi_xy(const SurfaceStep& ss) { return std::sqrt(ss.CV * ss.PA); }
   explicit EllipsoidalMirror(const SurfaceStep& ss)
       : Turned<L>(ss), ZS(ss.ZS), twice_ZS(2.0 * ss.ZS), DX(ss.DX), DY(ss.DY), twice_DX(2 * ss.DX),
         twice_DY(2 * ss.DY), a(semi_z(ss)), inv_a2(1 / (semi_z(ss) * semi_z(ss))),
         inv_b2(1 / (semi_xy(ss) * semi_xy(ss))),
-        QB0(2 * (semi_z(ss) - ss.ZS) / (semi_z(ss) * semi_z(ss))),
+        half_QB0((semi_z(ss) - ss.ZS) / (semi_z(ss) * semi_z(ss))),
         QC0((semi_z(ss) - ss.ZS) * (semi_z(ss) - ss.ZS) / (semi_z(ss) * semi_z(ss))),
         minus_b2((-semi_xy(ss)) * semi_xy(ss)) {}
-  void hit(FastRays<L>& r, TurnScratch<L>& s) const {
+  VARNOCK_INLINE void hit(FastRays<L>& r, TurnScratch<L>& s) const {
     const typename L::M forward = L::negate(r.backward);
     const D X0 = r.X + r.TU * r.Z - DX;
     const D Y0 = r.Y + r.TV * r.Z - DY;
     const D QA = inv_a2 + (r.TU * r.TU + r.TV * r.TV) * inv_b2;
-    const D QB = QB0 - D(2.0) * (X0 * r.TU + Y0 * r.TV) * inv_b2;
+    // QB/2 for QB, as in vertex_side_root.
+    const D half_B = half_QB0 - (X0 * r.TU + Y0 * r.TV) * inv_b2;
     const D QC = QC0 + (X0 * X0 + Y0 * Y0) * inv_b2 - D(1.0);
-    const D root = L::sqrt(QB * QB - D(4.0) * QA * QC);
+    const D root = L::sqrt(half_B * half_B - QA * QC);
     Outgoing<L> o;
-    o.Z1 = L::select(forward, -QB + root, -QB - root) / (D(2.0) * QA);
+    o.Z1 = L::select(forward, root - half_B, -half_B - root) / QA;
     const D hit_x = r.X - r.TU * (o.Z1 - r.Z);
     const D hit_y = r.Y - r.TV * (o.Z1 - r.Z);
     o.X1 = L::select(forward, hit_x, twice_DX - hit_x);
@@ -304,7 +307,7 @@ struct TiltedSphericalMirror {
       : sphere(ss.CV, ss.tilt_ZS), DX(ss.tilt_DX), DY(ss.tilt_DY), twice_ZS(2.0 * ss.ZS),
         tan_tilt_u(ss.tan_tilt_u), tan_tilt_v(ss.tan_tilt_v), windows(ss) {}
   using Scratch = TurnScratch<L>;
-  void hit(FastRays<L>& r, Scratch& s) const {
+  VARNOCK_INLINE void hit(FastRays<L>& r, Scratch& s) const {
     Outgoing<L> o;
     D NX, NY, NZ;
     sphere.meet(r, DX, DY, o, NX, NY, NZ);
@@ -312,7 +315,7 @@ struct TiltedSphericalMirror {
     move_to<L>(o, r);
   }
   template <bool classify, bool last>
-  void bend(const Scratch& s, FastRays<L>& r) const {
+  VARNOCK_INLINE void bend(const Scratch& s, FastRays<L>& r) const {
     // q: the tangents of the unfolded reflected ray before the tilts.
     const D inverse = D(1.0) / s.FZ;
     const D qu = bounded<L>(-s.FX * inverse);

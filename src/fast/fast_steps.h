@@ -66,7 +66,7 @@ struct Outgoing {
 
 // The tangent t held to what exact mode can reach.
 template <class L>
-inline typename L::D bounded(typename L::D t) {
+VARNOCK_INLINE typename L::D bounded(typename L::D t) {
   using D = typename L::D;
   const D most(LARGEST_TANGENT);
   return L::select(t > most, most, L::select(t < -most, -most, t));
@@ -75,7 +75,7 @@ inline typename L::D bounded(typename L::D t) {
 // How a surface of curvature CV is met: the decision the exact models take
 // for every ray, taken once.
 enum class Curve { Plane, Positive, Negative, NotANumber };
-inline Curve curve_of(double CV) {
+VARNOCK_INLINE Curve curve_of(double CV) {
   if (CV == 0) return Curve::Plane;
   if (CV > 0) return Curve::Positive;
   if (CV < 0) return Curve::Negative;
@@ -84,7 +84,7 @@ inline Curve curve_of(double CV) {
 
 // Calls fn.template operator()<C>() with the curve of CV.
 template <class Fn>
-inline void with_curve(double CV, Fn&& fn) {
+VARNOCK_INLINE void with_curve(double CV, Fn&& fn) {
   switch (curve_of(CV)) {
     case Curve::Plane: fn.template operator()<Curve::Plane>(); break;
     case Curve::Positive: fn.template operator()<Curve::Positive>(); break;
@@ -96,20 +96,25 @@ inline void with_curve(double CV, Fn&& fn) {
 // The root of QA z^2 + QB z + QC = 0 on the vertex side, as the exact
 // models take it: the smaller for a positive curvature, the larger for a
 // negative one; none (not a number) when the curvature is not a number.
+// It is given half_B = -QB/2, with which the exact formula
+// (-QB -+ sqrt(QB^2 - 4 QA QC)) / (2 QA) is (half_B -+ sqrt(half_B^2 -
+// QA QC)) / QA: the factors 2 and 4 are powers of two, so both give the
+// same bits (barring overflow), for three multiplications less.
 template <class L, Curve C>
-inline typename L::D vertex_side_root(typename L::D QA, typename L::D QB, typename L::D QC) {
+VARNOCK_INLINE typename L::D vertex_side_root(typename L::D QA, typename L::D half_B,
+                                              typename L::D QC) {
   using D = typename L::D;
   if constexpr (C == Curve::NotANumber) {
     return D(NOT_A_NUMBER);
   } else {
-    const D root = L::sqrt(QB * QB - D(4.0) * QA * QC);
-    return (C == Curve::Positive ? -QB - root : -QB + root) / (D(2.0) * QA);
+    const D root = L::sqrt(half_B * half_B - QA * QC);
+    return (C == Curve::Positive ? half_B - root : half_B + root) / QA;
   }
 }
 
 // Where the incoming line crosses the vertex plane z = ZS.
 template <class L>
-inline void carry_to_plane(const FastRays<L>& r, typename L::D ZS, typename L::D& X1,
+VARNOCK_INLINE void carry_to_plane(const FastRays<L>& r, typename L::D ZS, typename L::D& X1,
                            typename L::D& Y1) {
   X1 = r.X - r.TU * (ZS - r.Z);
   Y1 = r.Y - r.TV * (ZS - r.Z);
@@ -127,16 +132,16 @@ struct SphereAt {
   SphereAt(double cv, double zs)
       : CV(cv), inv_CV(1 / cv), ZS(zs), ZS_R(zs + 1 / cv), QC0(zs * zs + 2 * zs / cv) {}
 
-  void meet(const FastRays<L>& r, D DX, D DY, Outgoing<L>& o, D& NX, D& NY, D& NZ) const {
+  VARNOCK_INLINE void meet(const FastRays<L>& r, D DX, D DY, Outgoing<L>& o, D& NX, D& NY, D& NZ) const {
     if constexpr (C == Curve::Plane) {
       o.Z1 = ZS;
     } else {
       const D X0 = r.X + r.TU * r.Z - DX;
       const D Y0 = r.Y + r.TV * r.Z - DY;
       const D QA = D(1.0) + r.TU * r.TU + r.TV * r.TV;
-      const D QB = D(-2.0) * (ZS_R + r.TU * X0 + r.TV * Y0);
+      const D half_B = ZS_R + r.TU * X0 + r.TV * Y0;
       const D QC = QC0 + X0 * X0 + Y0 * Y0;
-      o.Z1 = vertex_side_root<L, C>(QA, QB, QC);
+      o.Z1 = vertex_side_root<L, C>(QA, half_B, QC);
     }
     o.X1 = r.X - r.TU * (o.Z1 - r.Z);
     o.Y1 = r.Y - r.TV * (o.Z1 - r.Z);
@@ -154,17 +159,20 @@ struct SphereAt {
 // on each of them in turn. What the hit leaves for the bend is kept in the
 // block's scratch columns.
 template <class L>
-inline void store_scratch(RayBlock& b, int column, int i, typename L::D v) {
+VARNOCK_INLINE void store_scratch(RayBlock& b, int column, int i, typename L::D v) {
   L::store(&b.scratch[column][i], v);
 }
 template <class L>
-inline typename L::D load_scratch(const RayBlock& b, int column, int i) {
+VARNOCK_INLINE typename L::D load_scratch(const RayBlock& b, int column, int i) {
   return L::load(&b.scratch[column][i]);
 }
 
 // Snell's law at a unit normal N from index n_before into n_after. The hit
 // pass leaves N, p and the radicand; the bend takes the square root and F,
-// a positive multiple of the refracted direction.
+// a positive multiple of the refracted direction. The radicand
+// |e|^2 - eta^2 (|e|^2 - p^2) is formed as |e|^2 (1 - eta^2) + eta^2 p^2:
+// into a denser medium both terms are positive, so a steep ray at grazing
+// incidence keeps its p^2, which |e|^2 - p^2 would round away.
 template <class L>
 struct SnellScratch {
   using D = typename L::D;
@@ -185,23 +193,24 @@ struct SnellScratch {
 template <class L>
 struct Snell {
   using D = typename L::D;
-  D eta, eta2;  // |n_before| / n_after and its square
+  D eta, eta2, one_less_eta2;  // |n_before| / n_after, its square, 1 - its square
   static double ratio(double n_before, double n_after) {
     return (n_before > 0 ? n_before : -n_before) / n_after;
   }
   Snell(double n_before, double n_after)
       : eta(ratio(n_before, n_after)),
-        eta2(ratio(n_before, n_after) * ratio(n_before, n_after)) {}
+        eta2(ratio(n_before, n_after) * ratio(n_before, n_after)),
+        one_less_eta2(1 - ratio(n_before, n_after) * ratio(n_before, n_after)) {}
 
-  void prepare(const FastRays<L>& r, D NX, D NY, D NZ, SnellScratch<L>& s) const {
+  VARNOCK_INLINE void prepare(const FastRays<L>& r, D NX, D NY, D NZ, SnellScratch<L>& s) const {
     const D e2 = D(1.0) + r.TU * r.TU + r.TV * r.TV;
     s.NX = NX;
     s.NY = NY;
     s.NZ = NZ;
     s.p = L::fabs(NZ - NX * r.TU - NY * r.TV);
-    s.radicand = e2 - eta2 * (e2 - s.p * s.p);
+    s.radicand = e2 * one_less_eta2 + eta2 * (s.p * s.p);
   }
-  void bend(const SnellScratch<L>& s, const FastRays<L>& r, D& FX, D& FY, D& FZ) const {
+  VARNOCK_INLINE void bend(const SnellScratch<L>& s, const FastRays<L>& r, D& FX, D& FY, D& FZ) const {
     const D g = L::sqrt(s.radicand) - eta * s.p;
     FX = g * s.NX - eta * r.TU;
     FY = g * s.NY - eta * r.TV;
@@ -224,21 +233,42 @@ struct TurnScratch {
   }
 };
 
-// Reflection at a normal n of any positive length, F = 2 (n.e) n - |n|^2 e
-// for the incoming direction e = (ex, ey, ez), which the mirrors that tell
-// backward rays turn (its length does not matter either). Then the unfold
-// in the vertex plane z = ZS: the mirrored ray's tangents are FX/FZ and
-// FY/FZ, so F is kept as (-FX, -FY, FZ), and the hit height is mirrored.
+// Reflection at a normal n of any positive length (|n|^2 = nn) for the
+// incoming direction e = (ex, ey, ez) of any length, which the mirrors that
+// tell backward rays turn. With s = n.e, the exact step's F is a positive
+// multiple of
+//   nn e + 2 r (|s| n - nn e),
+// with r = 1 when s >= 0: then it is 2 s n - nn e, e turned half a turn
+// about n. A normal that faces away from the ray (s < 0: a backward ray on
+// a flat paraboloid) gives the exact step's other result, with
+// r = sqrt((nn e2 - s^2) / (nn e2 + 3 s^2)) (e2 = |e|^2), taken only
+// when a ray of the group needs it. Then the unfold in the vertex plane
+// z = ZS: the mirrored ray's tangents are FX/FZ and FY/FZ, so F is kept as
+// (-FX, -FY, FZ), and the hit height is mirrored.
 template <class L>
-inline void reflect_unfolded(typename L::D nx, typename L::D ny, typename L::D nz,
-                             typename L::D nn, typename L::D ex, typename L::D ey,
-                             typename L::D ez, typename L::D twice_ZS, Outgoing<L>& o,
-                             TurnScratch<L>& turn) {
+VARNOCK_INLINE void reflect_unfolded(typename L::D nx, typename L::D ny, typename L::D nz,
+                                     typename L::D nn, typename L::D ex, typename L::D ey,
+                                     typename L::D ez, typename L::D twice_ZS, Outgoing<L>& o,
+                                     TurnScratch<L>& turn) {
   using D = typename L::D;
-  const D p2 = D(2.0) * L::fabs(nx * ex + ny * ey + nz * ez);
-  turn.FX = nn * ex - p2 * nx;
-  turn.FY = nn * ey - p2 * ny;
-  turn.FZ = p2 * nz - nn * ez;
+  const D s = nx * ex + ny * ey + nz * ez;
+  const D p = L::fabs(s);
+  D FX = D(2.0) * p * nx - nn * ex;
+  D FY = D(2.0) * p * ny - nn * ey;
+  D FZ = D(2.0) * p * nz - nn * ez;
+  const typename L::M away = s < D(0.0);
+  if (L::any(away)) {
+    const D ne2 = nn * (ex * ex + ey * ey + ez * ez);
+    const D sine2 = ne2 - s * s;
+    const D r = L::sqrt(L::select(sine2 > D(0.0), sine2, D(0.0)) / (ne2 + D(3.0) * s * s));
+    const D twice_r = D(2.0) * r;
+    FX = L::select(away, nn * ex + twice_r * (p * nx - nn * ex), FX);
+    FY = L::select(away, nn * ey + twice_r * (p * ny - nn * ey), FY);
+    FZ = L::select(away, nn * ez + twice_r * (p * nz - nn * ez), FZ);
+  }
+  turn.FX = -FX;
+  turn.FY = -FY;
+  turn.FZ = FZ;
   o.Z1 = twice_ZS - o.Z1;
 }
 
@@ -249,14 +279,14 @@ struct Windows {
   D u_low, u_high, v_low, v_high;
   explicit Windows(const SurfaceStep& ss)
       : u_low(ss.u_low), u_high(ss.u_high), v_low(ss.v_low), v_high(ss.v_high) {}
-  typename L::M backward(D qu, D qv) const {
+  VARNOCK_INLINE typename L::M backward(D qu, D qv) const {
     return L::negate(L::both(L::both(qu > u_low, qu < u_high), L::both(qv > v_low, qv < v_high)));
   }
 };
 
 // The ray's hit point at s+1.
 template <class L>
-inline void move_to(const Outgoing<L>& o, FastRays<L>& r) {
+VARNOCK_INLINE void move_to(const Outgoing<L>& o, FastRays<L>& r) {
   r.X = o.X1;
   r.Y = o.Y1;
   r.Z = o.Z1;
@@ -265,7 +295,7 @@ inline void move_to(const Outgoing<L>& o, FastRays<L>& r) {
 // The tangents at s+1 from the outgoing direction F, and the ray's class
 // when the next surface asks for it.
 template <class L, bool classify>
-inline void leave(const Windows<L>& w, typename L::D FX, typename L::D FY, typename L::D FZ,
+VARNOCK_INLINE void leave(const Windows<L>& w, typename L::D FX, typename L::D FY, typename L::D FZ,
                   FastRays<L>& r) {
   using D = typename L::D;
   const D inverse = D(1.0) / FZ;

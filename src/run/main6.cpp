@@ -9,12 +9,19 @@
 // traced on worker threads inside the call, as many as VARNOCK_THREADS says
 // (0 or unset: the CPUs this process may run on); every thread has ended
 // when main6 returns, so the front end may unload the library at once.
+//
+// By default main6 traces exactly, the legacy library's bytes. With the
+// environment variable VARNOCK_MODE set to fast (read at every call) it
+// traces in fast mode on the widest instruction set the processor has.
 #include <cstdlib>
 #include <filesystem>
 #include <string_view>
 
 #include "model/model.h"
 #include "run/run_driver.h"
+#if defined(VARNOCK_HAVE_FAST)
+#include "fast/fast_tracers.h"
+#endif
 #include "support/files.h"
 #include "varnock/varnock.h"
 
@@ -56,6 +63,17 @@ unsigned threads_from_environment() {
   return static_cast<unsigned>(value);
 }
 
+// The exact tracer, or the fast one when VARNOCK_MODE is "fast" exactly.
+varnock::BlockTracer tracer_from_environment() {
+#if defined(VARNOCK_HAVE_FAST)
+  const char* mode = std::getenv("VARNOCK_MODE");
+  if (mode != nullptr && std::string_view(mode) == "fast") {
+    return varnock::fast::tracer(varnock::SimdPath::Auto);
+  }
+#endif
+  return varnock::BlockTracer{};
+}
+
 }  // namespace
 
 VARNOCK_EXPORT void main6(void) {
@@ -63,8 +81,9 @@ VARNOCK_EXPORT void main6(void) {
     const std::filesystem::path dir = exchange_folder();
     varnock::RunOptions options;
     options.threads = threads_from_environment();
-    const varnock::RunResult result =
-        varnock::run_sheet_result(library_model(), dir / varnock::SHEET_FILE, {dir, ""}, options);
+    const varnock::BlockTracer tracer = tracer_from_environment();
+    const varnock::RunResult result = varnock::run_sheet_result(
+        library_model(), dir / varnock::SHEET_FILE, {dir, ""}, options, tracer);
     // The caller reads OUT_M.txt whatever happened: it must find it empty
     // rather than an earlier report.
     if (!result.ok()) varnock::empty_file(dir / varnock::REPORT_FILE, true);

@@ -7,8 +7,8 @@ The sheets are the bundled examples, the shortened benchmark sheets and
 generated systems of every surface type (the generators of the reference
 comparison). With --check the bounds the fast mode promises are asserted:
 at least 97 % of the sheets byte-identical to the exact run, and on every
-sheet at most 0.2 % of TOTAL in a different cell of any grid and TOTAL
-within 1e-12 relative.
+sheet at most 0.2 % of TOTAL in a different cell of any grid and TOTAL the
+same (the weights do not depend on the tracer).
 
 Usage: fast_accuracy.py --cli PATH [--random N] [--models N] [--seed S]
                         [--threads N] [--sheets FILE...] [--check]
@@ -31,7 +31,7 @@ from compare_with_reference import (ROOT, awkward_sheets, border_sheets, model_s
 
 PATHS = ("avx512", "avx2", "sse2")
 MOST_MOVED = 0.002         # share of TOTAL in a different cell, any grid
-MOST_TOTAL_RELATIVE = 1e-12
+MOST_TOTAL_RELATIVE = 0.0  # TOTAL is the same: the weights do not depend on the tracer
 LEAST_IDENTICAL = 0.97     # share of sheets byte-identical to exact
 
 
