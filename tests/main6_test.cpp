@@ -185,6 +185,66 @@ TEST_F(DropIn, MatchesTheToolOnEveryBundledExample) {
   EXPECT_GT(compared, 0);
 }
 
+// VARNOCK_MODE=fast, read at every call, makes main6 trace in fast mode:
+// the fast tool's files. Any other value, or none, keeps the exact mode.
+TEST_F(DropIn, TracesInFastModeWhenVarnockModeSaysFast) {
+  write_file(dir_ / "IN_FM.txt", lens_sheet().text());
+  TempDir exact_dir, fast_dir;
+  {
+    varnock::Session exact, fast;
+    ASSERT_TRUE(exact.run(dir_ / "IN_FM.txt", exact_dir.path()).ok());
+    varnock::RunOptions options;
+    options.fast = true;
+    ASSERT_TRUE(fast.run(dir_ / "IN_FM.txt", fast_dir.path(), options).ok());
+  }
+  for (const char* mode : std::initializer_list<const char*>{"fast", "FAST", "exact", "", nullptr}) {
+    if (mode != nullptr) {
+      setenv("VARNOCK_MODE", mode, 1);
+    } else {
+      unsetenv("VARNOCK_MODE");
+    }
+    TearDown();  // each mode from a freshly loaded library, as the sessions above
+    SetUp();
+    main6_();
+    const TempDir& expected = mode != nullptr && std::string(mode) == "fast" ? fast_dir : exact_dir;
+    for (const char* name : {"OUT_MI.txt", "OUT_MR.txt", "OUT_M.txt"}) {
+      EXPECT_EQ(read_file(dir_ / name), read_file(expected / name))
+          << "VARNOCK_MODE=" << (mode ? mode : "(unset)") << " " << name;
+    }
+  }
+  unsetenv("VARNOCK_MODE");
+}
+
+// Which mode traced shows in the maths library: the exact step takes acos
+// and asin at every surface, the fast one never. The loader of the Windows
+// tests runs the library with the maths shim logging each call.
+TEST_F(DropIn, TheFastModeCallsNoTrigonometryInItsSteps) {
+  write_file(dir_ / "IN_FM.txt", lens_sheet().text());
+  write_file(dir_ / "plan.txt", "load " + std::string(VARNOCK_SHARED_LIBRARY) + "\ncall\n");
+  auto distinct_calls = [&](const char* mode, const std::string& function) {
+    const std::filesystem::path log = dir_ / "maths.log";
+    std::filesystem::remove(log);
+    const std::string command = std::string(mode ? "VARNOCK_MODE=" : "") + (mode ? mode : "") +
+                                " LD_PRELOAD=" + VARNOCK_MATH_SHIM + " VARNOCK_MATH_LOG='" +
+                                log.string() + "' " + VARNOCK_MAIN6_LOADER + " '" +
+                                dir_.path().string() + "' '" + (dir_ / "plan.txt").string() +
+                                "' > /dev/null";
+    EXPECT_EQ(std::system(command.c_str()), 0) << command;
+    int count = 0;
+    std::istringstream lines(read_file(log));
+    for (std::string line; std::getline(lines, line);) {
+      if (line.rfind(function + " ", 0) == 0) ++count;
+    }
+    return count;
+  };
+  EXPECT_GT(distinct_calls(nullptr, "acos"), 100);
+  EXPECT_GT(distinct_calls(nullptr, "asin"), 100);
+  EXPECT_EQ(distinct_calls("fast", "acos"), 0);
+  EXPECT_EQ(distinct_calls("fast", "asin"), 0);
+  // The fan's angles are the only arc tangents the maths library gives.
+  EXPECT_LT(distinct_calls("fast", "atan"), distinct_calls(nullptr, "atan") / 4);
+}
+
 TEST_F(DropIn, UnusableExchangeFolderIsSurvived) {
   setenv("VARNOCK_DIR", (dir_ / "no/such/folder").c_str(), 1);
   main6_();

@@ -154,6 +154,27 @@ class VariedSheets(WindowsAgainstLinux):
         self.compare_fresh_runs(sheets.varied_sheets(self.COUNT, seed=20261208))
 
 
+class FastMode(WindowsAgainstLinux):
+    """VARNOCK_MODE=fast: the DLL traces with the fast tracer on the widest
+    instruction set the processor has. Plain IEEE arithmetic gives the same
+    bits on both platforms and on every instruction set (the two sides may
+    take different ones), so the files are the Linux fast run's exactly."""
+
+    FAST = {"VARNOCK_MODE": "fast"}
+
+    def test_fast_runs_match_linux_fast_runs(self):
+        name, sheet = sheets.every_surface_type_sheet()
+        batch = sheets.example_sheets() + [(name, sheet)] + sheets.varied_sheets(40, seed=20261209)
+        windows = self.windows.run_sheets(batch, self.FAST)
+        linux = self.linux.run_sheets(batch, self.FAST)
+        for name, _ in batch:
+            with self.subTest(sheet=name):
+                self.assertEqual(shape_problems(windows[name]), [])
+                self.assertEqual(differences(linux[name], windows[name]), [])
+        for name, _ in sheets.example_sheets():
+            self.assertGreater(total_weight(windows[name]["OUT_M.txt"]), 0, name)
+
+
 class DllTables(unittest.TestCase):
     def tables(self):
         out = subprocess.run([SETUP.path("objdump"), "-p", SETUP.path("dll")], check=True,
