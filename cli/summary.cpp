@@ -13,6 +13,13 @@ std::string seconds(double v) {
   return buffer;
 }
 
+// A part of a run: most take milliseconds.
+std::string milliseconds(double v) {
+  char buffer[64];
+  std::snprintf(buffer, sizeof buffer, "%.0f ms", 1000 * v);
+  return buffer;
+}
+
 }  // namespace
 
 std::string format_summary(const std::filesystem::path& sheet,
@@ -45,6 +52,10 @@ std::string format_summary(const std::filesystem::path& sheet,
   if (result.elapsed_seconds > 0) {
     s += "steps per second  " + general(static_cast<double>(t.steps) / result.elapsed_seconds) + "\n";
   }
+  const varnock::RunParts& p = result.parts;
+  s += "time per part     sheet " + milliseconds(p.sheet) + ", fan " + milliseconds(p.fan) +
+       ", trace " + milliseconds(p.trace) + ", report " + milliseconds(p.report) + ", page " +
+       milliseconds(p.page) + "\n";
   return s;
 }
 

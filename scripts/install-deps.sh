@@ -11,7 +11,6 @@ packages=(
   libcli11-dev                     # command-line parsing
   nlohmann-json3-dev               # run records (run.json), JSON output
   libssl-dev                       # SHA-256 of the files a run record lists
-  libsleef-dev                     # vector maths of the fast mode
   libcairo2-dev fonts-dejavu-core  # figures and the drawing of the system, and their font
 )
 with_tests=false with_mpi=false

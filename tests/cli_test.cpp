@@ -196,6 +196,15 @@ TEST(Cli, RunRecordNamesTheFilesTheThreadsAndTheWork) {
   EXPECT_GT(rays, 0);
   EXPECT_EQ(summary["ray_surface_steps"], rays * 2);
   EXPECT_EQ(summary["source_positions"], 4);
+  // The parts of the run, each timed on its own, fit into its time.
+  double parts = 0;
+  for (const char* part : {"sheet", "fan", "trace", "report"}) {
+    const double seconds = record["parts_seconds"][part];
+    EXPECT_GE(seconds, 0) << part;
+    parts += seconds;
+  }
+  EXPECT_LE(parts, summary["elapsed_seconds"].get<double>());
+  EXPECT_GE(record["parts_seconds"]["page"].get<double>(), 0);
 
   // A run that fails leaves the previous set whole, its record with it.
   const std::string record_text = read_file(dir / "run.json");

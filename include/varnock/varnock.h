@@ -68,17 +68,28 @@ struct RunMaps {
 };
 
 // One process of a run shared among several (the MPI build under mpirun):
-// its host, threads and which maths code it runs ("libm fma", "sleef
-// avx512", ...). Processes whose maths code differs may disagree in the
-// last bits of a ray, and so the files may depend on the split.
+// its host, threads and which maths code it runs ("libm fma", "libm sse2"
+// or "fast": the fast mode gives the same bits on every instruction set).
+// Processes whose maths code differs may disagree in the last bits of a
+// ray, and so the files may depend on the split.
 struct ProcessInfo {
   std::string host;
   unsigned threads = 0;
   std::string maths;
 };
 
+// Wall time of each part of a run, in seconds.
+struct RunParts {
+  double sheet = 0;   // reading the sheet and laying the fan out
+  double fan = 0;     // building the fan and writing its listing
+  double trace = 0;   // tracing the rays and folding them into the grids
+  double report = 0;  // writing OUT_M.txt
+  double page = 0;    // report.html, figures and CSV (Session::run)
+};
+
 struct RunSuccess {
   RunTotals totals;
+  RunParts parts;
   RunMaps maps;
   // Cells whose text was not entirely a number, counts that were capped, and
   // the like: the run went on with the values shown.
@@ -152,8 +163,7 @@ struct RunProgress {
 unsigned available_cpus();
 
 // The instruction sets the fast mode can trace with: Auto takes the widest
-// the processor has. Each path gives the same results every time; two paths
-// may differ in the last bits of their maths functions.
+// the processor has. Every path gives the same bits; they differ in speed.
 enum class SimdPath { Auto, Avx512, Avx2, Sse2 };
 
 // Figure files a run can write beside its results.
@@ -175,10 +185,12 @@ struct RunOptions {
   // When set and it becomes true, the run stops within a fraction of a
   // second and fails with FailureKind::Cancelled.
   const std::atomic<bool>* cancel = nullptr;
-  // The fast mode: the same formulas on vectors of rays with vector maths
-  // functions accurate to about one unit in the last place. The files are
-  // nearly always the same bytes as an exact run's, and always within a
-  // ray or two of them. simd forces an instruction-set path.
+  // The fast mode: the same surfaces traced on vectors of rays without
+  // trigonometric functions (tangents carried from surface to surface,
+  // Snell's law and reflection in vector form), some 30 times as fast. The
+  // rays agree with exact mode's to about 1e-13; the files are nearly
+  // always the same bytes as an exact run's, TOTAL always, and the grids
+  // within a ray or two. simd forces an instruction-set path.
   bool fast = false;
   SimdPath simd = SimdPath::Auto;
   // Exact sums: TOTAL and every grid cell summed without rounding and

@@ -96,6 +96,10 @@ std::string run_record_text(const std::filesystem::path& sheet,
       {"elapsed_seconds", seconds},
       {"steps_per_second", seconds > 0 ? number(static_cast<double>(t.steps) / seconds) : Json(nullptr)},
   };
+  // Where the time went: the run.json being written is not in it.
+  record["parts_seconds"] = {{"sheet", run.parts.sheet}, {"fan", run.parts.fan},
+                             {"trace", run.parts.trace}, {"report", run.parts.report},
+                             {"page", run.parts.page}};
   record["warnings"] = run.warnings;
   return record.dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
 }

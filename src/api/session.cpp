@@ -1,3 +1,4 @@
+#include <chrono>
 #include <system_error>
 
 #include "api/result_set.h"
@@ -34,8 +35,8 @@ void plan_set(ResultSet& set, const RunOptions& options, bool with_system) {
 // temporary names: the report page, figures, CSV, and last the run record,
 // which describes the three files.
 void write_extras(const Model& model, const std::filesystem::path& sheet, const ResultSet& set,
-                  const std::filesystem::path& dir, const RunOptions& options,
-                  const RunSuccess& run) {
+                  const std::filesystem::path& dir, const RunOptions& options, RunSuccess& run) {
+  const auto start = std::chrono::steady_clock::now();
   const PathOf temporary = [&](const std::string& name) { return set.temporary(name); };
   if (options.write_report_page || options.figures != FigureFormat::None) {
     ReportSources sources;
@@ -49,6 +50,7 @@ void write_extras(const Model& model, const std::filesystem::path& sheet, const 
     write_report_figures(sources, options.figures, temporary);
   }
   if (options.write_csv) write_report_csv(results_of(run, model.sys.params), temporary);
+  run.parts.page = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   if (options.write_run_record) {
     OutputFile record(set.temporary(RUN_RECORD_FILE));
     record.write(run_record_text(sheet, dir, run, set.suffix()));

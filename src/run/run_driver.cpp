@@ -239,6 +239,7 @@ void compute_and_write(Model& model, const FanPlan& fan_plan, const OutputNames&
     fail_cancelled(sheet_name);
   }
   if (listing) listing->close();
+  summary.parts.fan = seconds_since(start) - summary.parts.sheet;
 
   if (options.on_size) options.on_size(run_size(sys));
 
@@ -256,13 +257,17 @@ void compute_and_write(Model& model, const FanPlan& fan_plan, const OutputNames&
   // Processes that share the run check that they all read the same sheet.
   const std::uint64_t sheet_hash =
       options.share != nullptr ? fnv1a(read_sheet_bytes(sheet, MAX_SHEET_BYTES)) : 0;
+  const Clock::time_point tracing = Clock::now();
   summary.totals.rays_traced =
       run_passes(model, positions, threads, tracer, options, start, sheet_name, sheet_hash);
+  summary.parts.trace = seconds_since(tracing);
   // The next run's fan listing shows the last ring point of the last scan step.
   if (positions > 0) model.last_source = ring_point(sys, p.NRING - 1);
 
   // Grids -> report.
+  const Clock::time_point reporting = Clock::now();
   if (report) write_report(res, p, *report);  // a process that only traces has no totals to show
+  summary.parts.report = seconds_since(reporting);
 
   RunTotals& t = summary.totals;
   t.total = res.TOTAL;
@@ -327,6 +332,7 @@ RunSuccess run_sheet(Model& model, const std::filesystem::path& sheet, const Out
   // Sheet -> model. Everything that can refuse the sheet happens before the
   // first file is written, and a refused sheet leaves the folder alone.
   const FanPlan fan_plan = load_sheet(model, sheet, summary.warnings);
+  summary.parts.sheet = seconds_since(start);
   if (options.share != nullptr && !options.exact_sums) {
     // Sums of different processes added together round differently for
     // every split; only exact sums are the same however the work is shared.
