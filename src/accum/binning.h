@@ -17,18 +17,23 @@ inline bool in_grid(int index) { return index >= 0 && index <= 40; }
 
 // The record of a ray whose cell numbers (cell_number.h) of x, y, U and V
 // are given: binned when all four lie in their grids and RAYOK held.
+// (The block tracers hand over cells that keep_binned has seen to, for
+// which binned_record is enough.)
 inline RayRecord record_of(double weight, double cell_x, double cell_y, double cell_u,
                            double cell_v, bool ok) {
+  // Without branches (whether a ray lands in the grids is a coin toss for
+  // the processor): a cell number in 0..40 is a whole number there and
+  // converts exactly; a ray that is not binned gets -1 in every cell.
+  const int binned = static_cast<int>(ok) & static_cast<int>(in_grid_number(cell_x)) &
+                     static_cast<int>(in_grid_number(cell_y)) &
+                     static_cast<int>(in_grid_number(cell_u)) &
+                     static_cast<int>(in_grid_number(cell_v));
   RayRecord rec;
   rec.weight = weight;
-  // A cell number in 0..40 is a whole number there: it converts exactly.
-  if (ok && in_grid_number(cell_x) && in_grid_number(cell_y) && in_grid_number(cell_u) &&
-      in_grid_number(cell_v)) {
-    rec.ix = static_cast<std::int8_t>(cell_x);
-    rec.iy = static_cast<std::int8_t>(cell_y);
-    rec.iu = static_cast<std::int8_t>(cell_u);
-    rec.iv = static_cast<std::int8_t>(cell_v);
-  }
+  rec.ix = static_cast<std::int8_t>(binned != 0 ? cell_x : -1.0);
+  rec.iy = static_cast<std::int8_t>(binned != 0 ? cell_y : -1.0);
+  rec.iu = static_cast<std::int8_t>(binned != 0 ? cell_u : -1.0);
+  rec.iv = static_cast<std::int8_t>(binned != 0 ? cell_v : -1.0);
   return rec;
 }
 
@@ -41,6 +46,13 @@ struct PlaneDirection {
   double x = 0, y = 0;
 };
 // From the tangents tu = tan U, tv = tan V: (tu, tv) / sqrt((1 + tu^2) + tv^2).
+// The record of a ray whose cells are 0..40, or -1 in all four.
+inline RayRecord binned_record(double weight, double cell_x, double cell_y, double cell_u,
+                               double cell_v) {
+  return RayRecord{weight, static_cast<std::int8_t>(cell_x), static_cast<std::int8_t>(cell_y),
+                   static_cast<std::int8_t>(cell_u), static_cast<std::int8_t>(cell_v)};
+}
+
 PlaneDirection fan_direction(double tu, double tv);
 PlaneDirection toward_axis(double x0, double y0);
 inline double weight_of(const PlaneDirection& ray, const PlaneDirection& source) {

@@ -97,28 +97,43 @@ void PassTracer::use_set(int w) {
   set_ = w;
 }
 
-void PassTracer::add_ray(int n, double weight, std::vector<RayRecord>& records) {
+int PassTracer::add_rays(int first, int last) {
   RayBlock& b = *block_;
-  const std::size_t i = static_cast<std::size_t>(b.count);
   const FanTable& fan = sys_.fan;
-  const std::size_t slot = static_cast<std::size_t>(n);
   RayColumns& at = b.side[0];
-  at.X[i] = source_.X;
-  at.Y[i] = source_.Y;
-  at.Z[i] = 0;  // the source lies in the plane z = 0
-  at.U[i] = fan.UFAN[slot];
-  at.V[i] = fan.VFAN[slot];
-  b.TU[i] = fan.TU[slot];
-  b.TV[i] = fan.TV[slot];
-  b.ok[i] = 1;
-  block_weight_[i] = weight;
-  if (++b.count == BLOCK_RAYS) flush(records);
+  // Every fan ray of [first, last] that fits is written into the next
+  // place, which moves on only for the rays of non-negative weight: no
+  // branch on the weight's sign, which alternates along the cones.
+  int k = b.count;
+  const int end = std::min(last, first + (BLOCK_RAYS - b.count) - 1);
+  for (int n = first; n <= end; ++n) {
+    const std::size_t m = static_cast<std::size_t>(n);
+    const double W = weight_of(PlaneDirection{fan.EX[m], fan.EY[m]}, to_axis_);
+    const std::size_t i = static_cast<std::size_t>(k);
+    at.U[i] = fan.UFAN[m];
+    at.V[i] = fan.VFAN[m];
+    b.TU[i] = fan.TU[m];
+    b.TV[i] = fan.TV[m];
+    block_weight_[i] = W;
+    // Heading away from the axis, or no weight: not traced at all.
+    k += W >= 0 ? 1 : 0;
+  }
+  b.count = k;
+  return end + 1;
 }
 
 void PassTracer::flush(std::vector<RayRecord>& records) {
   RayBlock& b = *block_;
   if (b.count == 0) return;
   b.cur = 0;
+  // Every ray of a block leaves the same source point in the plane z = 0.
+  RayColumns& start = b.side[0];
+  for (int i = 0; i < b.count; ++i) {
+    start.X[i] = source_.X;
+    start.Y[i] = source_.Y;
+    start.Z[i] = 0;
+    b.ok[i] = 1;
+  }
   // Lanes past the last ray carry copies of the first; nothing reads them.
   const int width = tracer_.width;
   b.padded = (b.count + width - 1) / width * width;
@@ -140,8 +155,8 @@ void PassTracer::flush(std::vector<RayRecord>& records) {
   records.resize(first + static_cast<std::size_t>(b.count));
   RayRecord* out = records.data() + first;
   for (int i = 0; i < b.count; ++i) {
-    out[i] = record_of(block_weight_[static_cast<std::size_t>(i)], b.cell_x[i], b.cell_y[i],
-                       b.cell_u[i], b.cell_v[i], b.ok[i] != 0);
+    out[i] = binned_record(block_weight_[static_cast<std::size_t>(i)], b.cell_x[i], b.cell_y[i],
+                           b.cell_u[i], b.cell_v[i]);
   }
   b.count = 0;
 }
@@ -167,11 +182,9 @@ void PassTracer::trace(const PassTask& task, std::vector<RayRecord>& records) {
         // Fan ray n of set w is slot (w - 1) NRAY + n - 1.
         const int first = static_cast<int>(slot - static_cast<std::int64_t>(w - 1) * nray) + 1;
         const int last = static_cast<int>(set_end - static_cast<std::int64_t>(w - 1) * nray);
-        for (int n = first; n <= last; ++n) {
-          const std::size_t k = static_cast<std::size_t>(n);
-          const double W = weight_of(PlaneDirection{fan.EX[k], fan.EY[k]}, to_axis_);
-          // Heading away from the axis, or no weight: not traced at all.
-          if (W >= 0) add_ray(n, W, records);
+        for (int n = first; n <= last;) {
+          n = add_rays(n, last);
+          if (block_->count == BLOCK_RAYS) flush(records);
         }
         slot = set_end;
         flush(records);

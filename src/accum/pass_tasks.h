@@ -66,7 +66,9 @@ class PassTracer {
  private:
   void begin_position(std::uint64_t position);
   void use_set(int w);
-  void add_ray(int n, double weight, std::vector<RayRecord>& records);
+  // Puts the fan rays of non-negative weight of [first, last] into the
+  // block until it is full; returns the first fan ray not looked at.
+  int add_rays(int first, int last);
   void flush(std::vector<RayRecord>& records);
 
   const SystemState& sys_;

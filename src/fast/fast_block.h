@@ -138,10 +138,15 @@ inline void bin_block(const SurfaceStep* last_step, RayBlock& b) {
     }
     L::store(&at.U[i], U);
     L::store(&at.V[i], V);
-    L::store(&b.cell_x[i], cell_number<L>(L::load(&at.X[i]), DXY));
-    L::store(&b.cell_y[i], cell_number<L>(L::load(&at.Y[i]), DXY));
-    L::store(&b.cell_u[i], cell_number<L>(U, DUV));
-    L::store(&b.cell_v[i], cell_number<L>(V, DUV));
+    D x = cell_number<L>(L::load(&at.X[i]), DXY);
+    D y = cell_number<L>(L::load(&at.Y[i]), DXY);
+    D u = cell_number<L>(U, DUV);
+    D v = cell_number<L>(V, DUV);
+    keep_binned<L>(L::load_mask(&b.keep[i]), x, y, u, v);
+    L::store(&b.cell_x[i], x);
+    L::store(&b.cell_y[i], y);
+    L::store(&b.cell_u[i], u);
+    L::store(&b.cell_v[i], v);
   }
   for (int i = 0; i < b.padded; ++i) b.ok[i] = b.keep[i] != 0 ? 1 : 0;
   b.cur = 1;

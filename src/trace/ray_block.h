@@ -46,8 +46,9 @@ struct RayBlock {
   // What the fast tracer's hit pass leaves for its bend pass.
   static constexpr int SCRATCH_COLUMNS = 5;
   alignas(64) double scratch[SCRATCH_COLUMNS][BLOCK_RAYS] = {};
-  // After the last surface: the cell numbers of x and y (pitch DXY) and of
-  // U and V (pitch DUV), as cell_number gives them.
+  // After the last surface: the cells of x and y (pitch DXY) and of U and V
+  // (pitch DUV), as cell_number gives them, of each ray that is binned (all
+  // four in 0..40 and RAYOK set); -1 in all four for any other ray.
   double DXY = 0, DUV = 0;
   alignas(64) double cell_x[BLOCK_RAYS] = {};
   alignas(64) double cell_y[BLOCK_RAYS] = {};

@@ -53,16 +53,23 @@ inline void step_block(const SurfaceStep& surface, RayBlock& b, bool tangents_af
   b.cur ^= 1;
 }
 
-// The cells of every ray of the block at its current surface.
+// The cells of every ray of the block at its current surface (-1 in all
+// four for a ray that is not binned).
 template <class L>
 inline void bin_block(RayBlock& b) {
+  using D = typename L::D;
   const RayColumns& at = b.side[b.cur];
   const double DXY = b.DXY, DUV = b.DUV;
   for (int i = 0; i < b.padded; i += L::width) {
-    L::store(&b.cell_x[i], cell_number<L>(L::load(&at.X[i]), DXY));
-    L::store(&b.cell_y[i], cell_number<L>(L::load(&at.Y[i]), DXY));
-    L::store(&b.cell_u[i], cell_number<L>(L::load(&at.U[i]), DUV));
-    L::store(&b.cell_v[i], cell_number<L>(L::load(&at.V[i]), DUV));
+    D x = cell_number<L>(L::load(&at.X[i]), DXY);
+    D y = cell_number<L>(L::load(&at.Y[i]), DXY);
+    D u = cell_number<L>(L::load(&at.U[i]), DUV);
+    D v = cell_number<L>(L::load(&at.V[i]), DUV);
+    keep_binned<L>(L::load_mask(&b.ok[i]), x, y, u, v);
+    L::store(&b.cell_x[i], x);
+    L::store(&b.cell_y[i], y);
+    L::store(&b.cell_u[i], u);
+    L::store(&b.cell_v[i], v);
   }
 }
 
