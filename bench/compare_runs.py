@@ -71,7 +71,8 @@ def main():
     print("| sheet | " + " | ".join(names) + " |")
     print("|---|" + "---:|" * len(names))
     for sheet in args.sheets:
-        cells = ["%.2f s" % statistics.median(times[(sheet, n)]) for n in names]
+        cells = [("%.2f s" if statistics.median(times[(sheet, n)]) >= 1 else "%.3f s") %
+                 statistics.median(times[(sheet, n)]) for n in names]
         print("| %s | %s |" % (os.path.basename(sheet)[:-4], " | ".join(cells)))
     different = [os.path.basename(s) for s, o in outputs.items() if len(o) != 1]
     if different:

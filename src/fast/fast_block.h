@@ -7,6 +7,8 @@
 // one arc tangent of each) and its four cells, as exact mode takes them.
 #pragma once
 
+#include <cstring>
+
 #include "accum/cell_number.h"
 #include "fast/arc_tangent.h"
 #include "fast/fast_models.h"
@@ -123,25 +125,28 @@ inline void bin_block(const SurfaceStep* last_step, RayBlock& b) {
   const double DXY = b.DXY, DUV = b.DUV;
   const bool tilted = last_step != nullptr && last_step->type == 9;
   const D tilt_u(tilted ? 2 * last_step->PA : 0.0), tilt_v(tilted ? 2 * last_step->PB : 0.0);
-  for (int i = 0; i < b.padded; i += L::width) {
-    D U, V;
-    if (last_step == nullptr) {
-      U = L::load(&in.U[i]);
-      V = L::load(&in.V[i]);
-    } else {
-      U = arc_tangent<L>(L::load(&b.TU[i]));
-      V = arc_tangent<L>(L::load(&b.TV[i]));
+  // The angles in a pass of their own: each arc tangent is a chain of two
+  // divisions, which several vectors of rays then overlap.
+  if (last_step == nullptr) {
+    std::memcpy(at.U, in.U, sizeof at.U);
+    std::memcpy(at.V, in.V, sizeof at.V);
+  } else {
+    for (int i = 0; i < b.padded; i += L::width) {
+      D U = arc_tangent<L>(L::load(&b.TU[i]));
+      D V = arc_tangent<L>(L::load(&b.TV[i]));
       if (tilted) {
         U = U + tilt_u;
         V = V + tilt_v;
       }
+      L::store(&at.U[i], U);
+      L::store(&at.V[i], V);
     }
-    L::store(&at.U[i], U);
-    L::store(&at.V[i], V);
+  }
+  for (int i = 0; i < b.padded; i += L::width) {
     D x = cell_number<L>(L::load(&at.X[i]), DXY);
     D y = cell_number<L>(L::load(&at.Y[i]), DXY);
-    D u = cell_number<L>(U, DUV);
-    D v = cell_number<L>(V, DUV);
+    D u = cell_number<L>(L::load(&at.U[i]), DUV);
+    D v = cell_number<L>(L::load(&at.V[i]), DUV);
     keep_binned<L>(L::load_mask(&b.keep[i]), x, y, u, v);
     L::store(&b.cell_x[i], x);
     L::store(&b.cell_y[i], y);
