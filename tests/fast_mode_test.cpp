@@ -111,15 +111,7 @@ Traced trace_with(const BlockTracer& tracer, const System& sys) {
   b.count = static_cast<int>(sys.rays.size());
   b.padded = (b.count + tracer.width - 1) / tracer.width * tracer.width;
   for (int i = 0; i < b.padded; ++i) {
-    const RayPoint& p = sys.rays[static_cast<std::size_t>(i < b.count ? i : 0)];
-    b.side[0].X[i] = p.X;
-    b.side[0].Y[i] = p.Y;
-    b.side[0].Z[i] = p.Z;
-    b.side[0].U[i] = p.U;
-    b.side[0].V[i] = p.V;
-    b.TU[i] = std::tan(p.U);
-    b.TV[i] = std::tan(p.V);
-    b.ok[i] = 1;
+    varnock_test::start_ray(b, i, sys.rays[static_cast<std::size_t>(i < b.count ? i : 0)]);
   }
   b.DXY = 0.25;
   b.DUV = 0.01;

@@ -9,9 +9,9 @@
 
 #include <cstring>
 
-#include "accum/cell_number.h"
 #include "fast/arc_tangent.h"
 #include "fast/fast_models.h"
+#include "trace/bin_cells.h"
 #include "trace/ray_block.h"
 
 namespace varnock::fast {
@@ -122,7 +122,6 @@ inline void bin_block(const SurfaceStep* last_step, RayBlock& b) {
   using D = typename L::D;
   RayColumns& at = b.side[1];
   const RayColumns& in = b.side[0];
-  const double DXY = b.DXY, DUV = b.DUV;
   const bool tilted = last_step != nullptr && last_step->type == 9;
   const D tilt_u(tilted ? 2 * last_step->PA : 0.0), tilt_v(tilted ? 2 * last_step->PB : 0.0);
   // The angles in a pass of their own: each arc tangent is a chain of two
@@ -142,17 +141,7 @@ inline void bin_block(const SurfaceStep* last_step, RayBlock& b) {
       L::store(&at.V[i], V);
     }
   }
-  for (int i = 0; i < b.padded; i += L::width) {
-    D x = cell_number<L>(L::load(&at.X[i]), DXY);
-    D y = cell_number<L>(L::load(&at.Y[i]), DXY);
-    D u = cell_number<L>(L::load(&at.U[i]), DUV);
-    D v = cell_number<L>(L::load(&at.V[i]), DUV);
-    keep_binned<L>(L::load_mask(&b.keep[i]), x, y, u, v);
-    L::store(&b.cell_x[i], x);
-    L::store(&b.cell_y[i], y);
-    L::store(&b.cell_u[i], u);
-    L::store(&b.cell_v[i], v);
-  }
+  bin_cells<L>(b, at, [&](int i) { return L::load_mask(&b.keep[i]); });
   for (int i = 0; i < b.padded; ++i) b.ok[i] = b.keep[i] != 0 ? 1 : 0;
   b.cur = 1;
 }
@@ -164,8 +153,11 @@ inline void trace_fast_block(const SurfaceStep* steps, int count, RayBlock& b) {
     const SurfaceStep& ss = steps[s];
     const bool last = s + 1 == count;
     const bool classify = !last && reads_class(steps[s + 1].type);
-    if (last) {
-      step_of_type<L, false, true>(ss, b);
+    // Only the tilted mirror does anything else on the last surface.
+    if (last && ss.type == 9) {
+      with_curve(ss.CV, [&]<Curve C>() {
+        step_block<L, TiltedSphericalMirror<L, C>, false, true>(TiltedSphericalMirror<L, C>(ss), b);
+      });
     } else if (classify) {
       step_of_type<L, true, false>(ss, b);
     } else {

@@ -31,89 +31,86 @@
 namespace varnock::fast {
 namespace {
 
-// 1: the refracting sphere, and the sphere behind a stop or of a lenslet.
-template <class L, Curve C>
-struct RefractingSphere {
-  using D = typename L::D;
-  SphereAt<L, C> sphere;
-  D DX, DY;
+// The bend of the refracting models: Snell's law and the outgoing tangents.
+template <class L>
+struct Refracted {
   Snell<L> snell;
   Windows<L> windows;
-  explicit RefractingSphere(const SurfaceStep& ss)
-      : sphere(ss.CV, ss.ZS), DX(ss.DX), DY(ss.DY), snell(ss.n_before, ss.n_after), windows(ss) {}
-
+  explicit Refracted(const SurfaceStep& ss) : snell(ss.n_before, ss.n_after), windows(ss) {}
   using Scratch = SnellScratch<L>;
-  VARNOCK_INLINE void hit_at(D dx, D dy, FastRays<L>& r, Scratch& s) const {
-    Outgoing<L> o;
-    D NX, NY, NZ;
-    sphere.meet(r, dx, dy, o, NX, NY, NZ);
-    snell.prepare(r, NX, NY, NZ, s);
-    move_to<L>(o, r);
-  }
-  VARNOCK_INLINE void hit(FastRays<L>& r, Scratch& s) const { hit_at(DX, DY, r, s); }
   template <bool classify, bool last>
   VARNOCK_INLINE void bend(const Scratch& s, FastRays<L>& r) const {
-    D FX, FY, FZ;
+    typename L::D FX, FY, FZ;
     snell.bend(s, r, FX, FY, FZ);
     leave<L, classify>(windows, FX, FY, FZ, r);
   }
 };
 
+// 1: the refracting sphere, and the sphere behind a stop or of a lenslet.
+template <class L, Curve C>
+struct RefractingSphere : Refracted<L> {
+  using D = typename L::D;
+  using Scratch = SnellScratch<L>;
+  SphereAt<L, C> sphere;
+  D DX, DY;
+  explicit RefractingSphere(const SurfaceStep& ss)
+      : Refracted<L>(ss), sphere(ss.CV, ss.ZS), DX(ss.DX), DY(ss.DY) {}
+
+  VARNOCK_INLINE void hit_at(D dx, D dy, FastRays<L>& r, Scratch& s) const {
+    Outgoing<L> o;
+    D NX, NY, NZ;
+    sphere.meet(r, dx, dy, o, NX, NY, NZ);
+    this->snell.prepare(r, NX, NY, NZ, s);
+    move_to<L>(o, r);
+  }
+  VARNOCK_INLINE void hit(FastRays<L>& r, Scratch& s) const { hit_at(DX, DY, r, s); }
+};
+
 // 6: the stop of radius |PA| on the axis, then the sphere.
 template <class L, Curve C>
-struct Aperture {
+struct Aperture : RefractingSphere<L, C> {
   using D = typename L::D;
-  RefractingSphere<L, C> lens;
-  D ZS, PA2;
-  explicit Aperture(const SurfaceStep& ss) : lens(ss), ZS(ss.ZS), PA2(ss.PA * ss.PA) {}
   using Scratch = SnellScratch<L>;
+  D ZS, PA2;
+  explicit Aperture(const SurfaceStep& ss)
+      : RefractingSphere<L, C>(ss), ZS(ss.ZS), PA2(ss.PA * ss.PA) {}
   VARNOCK_INLINE void hit(FastRays<L>& r, Scratch& s) const {
     D x, y;
     carry_to_plane<L>(r, ZS, x, y);
     r.ok = L::both(r.ok, PA2 > x * x + y * y);
-    lens.hit(r, s);
-  }
-  template <bool classify, bool last>
-  VARNOCK_INLINE void bend(const Scratch& s, FastRays<L>& r) const {
-    lens.template bend<classify, last>(s, r);
+    RefractingSphere<L, C>::hit(r, s);
   }
 };
 
 // 7: the lenslet of the grid at (DX + PA i, DY + PB j) that the ray
 // crosses the vertex plane in, then its sphere.
 template <class L, Curve C>
-struct LensArray2D {
+struct LensArray2D : RefractingSphere<L, C> {
   using D = typename L::D;
-  RefractingSphere<L, C> lens;
-  D ZS, PA, PB;
-  explicit LensArray2D(const SurfaceStep& ss) : lens(ss), ZS(ss.ZS), PA(ss.PA), PB(ss.PB) {}
   using Scratch = SnellScratch<L>;
+  D ZS, PA, PB;
+  explicit LensArray2D(const SurfaceStep& ss)
+      : RefractingSphere<L, C>(ss), ZS(ss.ZS), PA(ss.PA), PB(ss.PB) {}
   VARNOCK_INLINE void hit(FastRays<L>& r, Scratch& s) const {
     D x, y;
     carry_to_plane<L>(r, ZS, x, y);
-    const D lenslet_x = lens.DX + PA * L::floor((x - lens.DX) / PA + D(0.5));
-    const D lenslet_y = lens.DY + PB * L::floor((y - lens.DY) / PB + D(0.5));
-    lens.hit_at(lenslet_x, lenslet_y, r, s);
-  }
-  template <bool classify, bool last>
-  VARNOCK_INLINE void bend(const Scratch& s, FastRays<L>& r) const {
-    lens.template bend<classify, last>(s, r);
+    const D dx = this->DX, dy = this->DY;
+    const D lenslet_x = dx + PA * L::floor((x - dx) / PA + D(0.5));
+    const D lenslet_y = dy + PB * L::floor((y - dy) / PB + D(0.5));
+    this->hit_at(lenslet_x, lenslet_y, r, s);
   }
 };
 
 // 4: the refracting cylinder, axis along x, vertex line at y = DY.
 template <class L, Curve C>
-struct RefractingCylinder {
+struct RefractingCylinder : Refracted<L> {
   using D = typename L::D;
-  D CV, inv_CV, ZS, ZS_R, QC0, DY;
-  Snell<L> snell;
-  Windows<L> windows;
-  explicit RefractingCylinder(const SurfaceStep& ss)
-      : CV(ss.CV), inv_CV(1 / ss.CV), ZS(ss.ZS), ZS_R(ss.ZS + 1 / ss.CV),
-        QC0(ss.ZS * ss.ZS + 2 * ss.ZS / ss.CV), DY(ss.DY), snell(ss.n_before, ss.n_after),
-        windows(ss) {}
-
   using Scratch = SnellScratch<L>;
+  D CV, inv_CV, ZS, ZS_R, QC0, DY;
+  explicit RefractingCylinder(const SurfaceStep& ss)
+      : Refracted<L>(ss), CV(ss.CV), inv_CV(1 / ss.CV), ZS(ss.ZS), ZS_R(ss.ZS + 1 / ss.CV),
+        QC0(ss.ZS * ss.ZS + 2 * ss.ZS / ss.CV), DY(ss.DY) {}
+
   VARNOCK_INLINE void hit_at(D dy, FastRays<L>& r, Scratch& s) const {
     Outgoing<L> o;
     if constexpr (C == Curve::Plane) {
@@ -130,35 +127,24 @@ struct RefractingCylinder {
     const D NX(+0.0);
     const D NY = (dy - o.Y1) * CV;
     const D NZ = C == Curve::Plane ? D(1.0) : ((ZS - o.Z1) + inv_CV) * CV;
-    snell.prepare(r, NX, NY, NZ, s);
+    this->snell.prepare(r, NX, NY, NZ, s);
     move_to<L>(o, r);
   }
   VARNOCK_INLINE void hit(FastRays<L>& r, Scratch& s) const { hit_at(DY, r, s); }
-  template <bool classify, bool last>
-  VARNOCK_INLINE void bend(const Scratch& s, FastRays<L>& r) const {
-    D FX, FY, FZ;
-    snell.bend(s, r, FX, FY, FZ);
-    leave<L, classify>(windows, FX, FY, FZ, r);
-  }
 };
 
 // 5: the cylinder of the lenslet at y = PA k that the ray crosses the
 // vertex plane in.
 template <class L, Curve C>
-struct CylindricalLensArray {
+struct CylindricalLensArray : RefractingCylinder<L, C> {
   using D = typename L::D;
-  RefractingCylinder<L, C> lens;
-  D PA;
-  explicit CylindricalLensArray(const SurfaceStep& ss) : lens(ss), PA(ss.PA) {}
   using Scratch = SnellScratch<L>;
+  D PA;
+  explicit CylindricalLensArray(const SurfaceStep& ss) : RefractingCylinder<L, C>(ss), PA(ss.PA) {}
   VARNOCK_INLINE void hit(FastRays<L>& r, Scratch& s) const {
     D x, y;
-    carry_to_plane<L>(r, lens.ZS, x, y);
-    lens.hit_at(PA * L::floor(y / PA + D(0.5)), r, s);
-  }
-  template <bool classify, bool last>
-  VARNOCK_INLINE void bend(const Scratch& s, FastRays<L>& r) const {
-    lens.template bend<classify, last>(s, r);
+    carry_to_plane<L>(r, this->ZS, x, y);
+    this->hit_at(PA * L::floor(y / PA + D(0.5)), r, s);
   }
 };
 

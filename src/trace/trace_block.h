@@ -3,7 +3,7 @@
 // at a time.
 #pragma once
 
-#include "accum/cell_number.h"
+#include "trace/bin_cells.h"
 #include "trace/ray_block.h"
 #include "trace/surface_models.h"
 
@@ -57,20 +57,7 @@ inline void step_block(const SurfaceStep& surface, RayBlock& b, bool tangents_af
 // four for a ray that is not binned).
 template <class L>
 inline void bin_block(RayBlock& b) {
-  using D = typename L::D;
-  const RayColumns& at = b.side[b.cur];
-  const double DXY = b.DXY, DUV = b.DUV;
-  for (int i = 0; i < b.padded; i += L::width) {
-    D x = cell_number<L>(L::load(&at.X[i]), DXY);
-    D y = cell_number<L>(L::load(&at.Y[i]), DXY);
-    D u = cell_number<L>(L::load(&at.U[i]), DUV);
-    D v = cell_number<L>(L::load(&at.V[i]), DUV);
-    keep_binned<L>(L::load_mask(&b.ok[i]), x, y, u, v);
-    L::store(&b.cell_x[i], x);
-    L::store(&b.cell_y[i], y);
-    L::store(&b.cell_u[i], u);
-    L::store(&b.cell_v[i], v);
-  }
+  bin_cells<L>(b, b.side[b.cur], [&](int i) { return L::load_mask(&b.ok[i]); });
 }
 
 template <class L>

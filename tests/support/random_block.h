@@ -21,6 +21,19 @@ struct RandomBlock {
   int surfaces() const { return static_cast<int>(steps.size()); }
 };
 
+// Ray i of the block at the source plane, as the pass puts it there: its
+// point and angles, their tangents, RAYOK set.
+inline void start_ray(varnock::RayBlock& b, int i, const varnock::RayPoint& p) {
+  b.side[0].X[i] = p.X;
+  b.side[0].Y[i] = p.Y;
+  b.side[0].Z[i] = p.Z;
+  b.side[0].U[i] = p.U;
+  b.side[0].V[i] = p.V;
+  b.TU[i] = std::tan(p.U);
+  b.TV[i] = std::tan(p.V);
+  b.ok[i] = 1;
+}
+
 inline RandomBlock random_block(unsigned seed) {
   using namespace varnock;
   RandomBlock rb;
@@ -56,14 +69,7 @@ inline RandomBlock random_block(unsigned seed) {
     if (i % 23 == 7) p.X = std::numeric_limits<double>::infinity();
     if (i % 29 == 3) p.V = 2.5;  // a backward ray
     rb.starts.push_back(p);
-    b.side[0].X[i] = p.X;
-    b.side[0].Y[i] = p.Y;
-    b.side[0].Z[i] = p.Z;
-    b.side[0].U[i] = p.U;
-    b.side[0].V[i] = p.V;
-    b.TU[i] = std::tan(p.U);
-    b.TV[i] = std::tan(p.V);
-    b.ok[i] = 1;
+    start_ray(b, i, p);
   }
   return rb;
 }
