@@ -12,6 +12,7 @@ packages=(
   nlohmann-json3-dev               # run records (run.json), JSON output
   libssl-dev                       # SHA-256 of the files a run record lists
   libcairo2-dev fonts-dejavu-core  # figures and the drawing of the system, and their font
+  esbuild                          # bundles the report pages' scripts at build time
 )
 with_tests=false with_mpi=false
 for arg in "$@"; do
@@ -34,9 +35,17 @@ if $with_tests; then
     g++-mingw-w64-x86-64-posix mingw-w64  # the cross-build of Varnock64.dll for 64-bit Windows
     wine64                           # runs that DLL in a Windows process for its tests
     chromium                         # renders the report pages headless
+    python3-pil                      # decodes the screenshots and the figures the pages save
     poppler-utils                    # opens the PDF figures
     clang libclang-rt-14-dev         # libFuzzer, for the fuzz targets
   )
+fi
+
+# Node runs the pages' script tests and ESLint. A machine may have its own
+# Node (from another source than Debian's): then that one is used.
+if $with_tests; then
+  command -v node >/dev/null 2>&1 || packages+=(nodejs)
+  command -v npm >/dev/null 2>&1 || packages+=(npm)
 fi
 
 missing=()
@@ -60,5 +69,16 @@ fi
 if ! locale -a 2>/dev/null | grep -qi '^de_DE\.utf-\?8$'; then
   if [[ $(id -u) -eq 0 ]]; then
     localedef -i de_DE -f UTF-8 de_DE.UTF-8 >/dev/null 2>&1 || true
+  fi
+fi
+
+# ESLint for the pages' scripts, at the version src/web/package-lock.json
+# pins, into src/web/node_modules (from the npm registry, once per lockfile).
+if $with_tests; then
+  web=$(cd "$(dirname "$0")/../src/web" && pwd)
+  if ! cmp -s "$web/package-lock.json" "$web/node_modules/.installed-lock.json"; then
+    echo "install-deps: installing ESLint for src/web"
+    (cd "$web" && npm ci --no-audit --no-fund --loglevel=error >/dev/null)
+    cp "$web/package-lock.json" "$web/node_modules/.installed-lock.json"
   fi
 fi

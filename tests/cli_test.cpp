@@ -330,7 +330,8 @@ TEST(Cli, PlotMakesThePageFromAnExchangeFolder) {
   EXPECT_EQ(o.err, "");
   const std::string page = read_file(out / "report.html");
   EXPECT_NE(page.find("refracting sphere"), std::string::npos);  // the system table
-  EXPECT_NE(page.find("<svg"), std::string::npos);                // and its drawing
+  EXPECT_NE(page.find("\"layout\":{"), std::string::npos);          // and its drawing
+  EXPECT_NE(page.find("\"surfaces\":[{\"number\":1"), std::string::npos);
 
   // A sheet whose headers no longer match the report.
   sheet.DXY = 0.75;

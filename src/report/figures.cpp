@@ -324,11 +324,6 @@ void draw_layout(cairo_t* cr, const SystemLayout& L, double width, double height
 constexpr double MAP_WIDTH = 700, MAP_HEIGHT = 620;
 constexpr double LAYOUT_WIDTH = 1100, LAYOUT_HEIGHT = 460;
 
-cairo_status_t append_to_string(void* closure, const unsigned char* data, unsigned int length) {
-  static_cast<std::string*>(closure)->append(reinterpret_cast<const char*>(data), length);
-  return CAIRO_STATUS_SUCCESS;
-}
-
 }  // namespace
 
 const char* figure_extension(FigureFormat format) {
@@ -349,24 +344,6 @@ void write_layout_figure(const SystemLayout& layout, FigureFormat format,
                          const std::filesystem::path& path) {
   render(format, path, LAYOUT_WIDTH, LAYOUT_HEIGHT,
          [&](cairo_t* cr) { draw_layout(cr, layout, LAYOUT_WIDTH, LAYOUT_HEIGHT); });
-}
-
-std::string layout_svg(const SystemLayout& layout) {
-  std::string svg;
-  cairo_surface_t* surface =
-      cairo_svg_surface_create_for_stream(append_to_string, &svg, LAYOUT_WIDTH, LAYOUT_HEIGHT);
-  {
-    std::unique_ptr<cairo_surface_t, void (*)(cairo_surface_t*)> owner(surface, cairo_surface_destroy);
-    check(cairo_surface_status(surface), "the system drawing");
-    cairo_t* cr = cairo_create(surface);
-    draw_layout(cr, layout, LAYOUT_WIDTH, LAYOUT_HEIGHT);
-    cairo_destroy(cr);
-    cairo_surface_finish(surface);
-    check(cairo_surface_status(surface), "the system drawing");
-  }
-  // Without the XML declaration it can sit inside a page.
-  const std::size_t start = svg.find("<svg");
-  return start == std::string::npos ? svg : svg.substr(start);
 }
 
 }  // namespace varnock

@@ -1,7 +1,7 @@
 // Figures for documents, drawn with cairo: each map as a false-colour image
 // with its colour bar and axes, and the drawing of the system. One drawing
-// code writes PNG, SVG and PDF; the report page embeds the system drawing
-// as SVG.
+// code writes PNG, SVG and PDF, for scripts and documents; the report page
+// draws its own figures.
 #pragma once
 
 #include <array>
@@ -34,8 +34,5 @@ void write_map_figure(const MapFigure& map, FigureFormat format, const std::file
 // The drawing of the system and its sample rays.
 void write_layout_figure(const SystemLayout& layout, FigureFormat format,
                          const std::filesystem::path& path);
-
-// The same drawing as one SVG element, for the report page.
-std::string layout_svg(const SystemLayout& layout);
 
 }  // namespace varnock

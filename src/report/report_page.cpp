@@ -3,10 +3,10 @@
 #include <cmath>
 #include <cstdio>
 #include <nlohmann/json.hpp>
-#include <stdexcept>
 
 #include "report/figures.h"
 #include "report/html_page.h"
+#include "report/layout_json.h"
 #include "report/map_statistics.h"
 #include "report/system_view.h"
 #include "support/files.h"
@@ -165,7 +165,7 @@ std::string report_data_json(const ReportSources& src) {
   if (src.system != nullptr) {
     const SystemTable table = system_table(*src.system);
     const SystemLayout layout = system_layout(*src.system);
-    data["system"] = {{"svg", layout_svg(layout)},
+    data["system"] = {{"layout", layout_json(layout)},
                       {"caption", layout.caption},
                       {"columns", table.columns},
                       {"rows", table.rows}};
@@ -198,43 +198,6 @@ void write_report_figures(const ReportSources& src, FigureFormat format, const P
   }
   if (src.system != nullptr) {
     write_layout_figure(system_layout(*src.system), format, path_of("layout." + ext));
-  }
-}
-
-std::vector<std::string> report_csv_names() { return {"IXY.csv", "IUV.csv", "IUV_P.csv"}; }
-
-void write_report_csv(const ReportFile& r, const PathOf& path_of) {
-  struct Sheet {
-    const char* name;
-    const GridValues* values;
-    double pitch;
-    const char* unit;
-    const char* first;
-    const char* second;
-  };
-  for (const Sheet& s : {Sheet{"IXY", &r.IXY, r.DXY, "mm", "x", "y"},
-                         Sheet{"IUV", &r.IUV, 1000 * r.DUV, "mrad", "U", "V"},
-                         Sheet{"IUV_P", &r.IUV_P, 1000 * r.DUV, "mrad", "U", "V"}}) {
-    std::string text = std::string("# ") + s.name + ": summed ray weight per cell. Columns: " +
-                       s.first + " (" + s.unit + ") at the cell centres; rows: " + s.second +
-                       " (" + s.unit + "), as the lines of OUT_M.txt.\n";
-    text += std::string(s.second) + "\\" + s.first;
-    for (int i = 0; i < GRID_SIZE; ++i) {
-      text += ',';
-      text += fixed_text((i - 20) * s.pitch);
-    }
-    text += '\n';
-    for (int j = 0; j < GRID_SIZE; ++j) {
-      text += fixed_text((j - 20) * s.pitch);
-      for (int i = 0; i < GRID_SIZE; ++i) {
-        text += ',';
-        text += fixed_text((*s.values)[i][j]);
-      }
-      text += '\n';
-    }
-    OutputFile out(path_of(std::string(s.name) + ".csv"));
-    out.write(text);
-    out.close();
   }
 }
 

@@ -23,6 +23,7 @@
 #include "run/run_driver.h"
 #include "study/sheet_edit.h"
 #include "study/study_page.h"
+#include "study/trial_statistics.h"
 #include "support/files.h"
 #include "support/number_text.h"
 
@@ -288,6 +289,7 @@ std::string study_page_data(const StudyDefinition& d, const std::vector<PointRec
     data["notes"].push_back("the IXY cell pitch differs between points: the strip's axes use the first point's, " +
                             shortest_text(pitch) + " mm");
   }
+  data["statistics"] = trial_statistics(data);
   return data.dump(-1, ' ', false, Json::error_handler_t::replace);
 }
 

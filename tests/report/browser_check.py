@@ -11,7 +11,12 @@ each to a page with RENDER_PAGE (varnock_render_page) and, for each page:
   - takes a 1400 x 4000 screenshot: a PNG that decodes, not blank, with many
     colours, the maps' viridis colours among them;
   - opens a copy of the page with a probe script that points at a cell in both
-    orientations and on the log scale, and reads what the page says about it.
+    orientations and on the log scale, and reads what the page says about it;
+  - drives the page in a browser and presses the "PNG" and "SVG" buttons of
+    the IXY map (after switching it to the file's layout), of a profile and
+    of the system drawing: the files it saves decode, the PNG at three times
+    the figure's size, the SVG a document of its own with every cell once
+    and the selected cell where the chosen layout puts it.
 The two pages' screenshots must differ. With VARNOCK and sheets, each sheet
 is also run with `varnock run` and its own report.html goes through the same
 checks (its data read back from the page); their screenshots must differ
@@ -32,9 +37,13 @@ import time
 import zlib
 from array import array
 
+import xml.etree.ElementTree as ElementTree
+
 sys.dont_write_bytecode = True  # no __pycache__ in the source tree
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "browser"))
 import sample_data  # noqa: E402
+from driven_chromium import Browser, BrowserFailed  # noqa: E402
 
 N = 41
 TIMEOUT = 60
@@ -290,6 +299,98 @@ def check_screenshot(name, path, viridis):
     return pixels, len(colours), map_colours
 
 
+# --- the save buttons -------------------------------------------------------
+
+SVG_NS = "{http://www.w3.org/2000/svg}"
+# The map figure's geometry: the grid's top left corner and the cell size.
+MAP_LEFT, MAP_TOP, MAP_CELL = 74, 40, 10
+
+
+def saved_svg(name, path):
+    """The root of a saved SVG file, checked to be a document of its own."""
+    try:
+        root = ElementTree.parse(path).getroot()
+    except ElementTree.ParseError as e:
+        raise CheckFailed(f"{name}: the saved SVG {path} does not parse: {e}")
+    check(root.tag == SVG_NS + "svg", f"{name}: the saved SVG's root is {root.tag}")
+    return root
+
+
+def check_saved_png(name, path, svg_root):
+    with open(path, "rb") as f:
+        width, height = decode_png_size(f.read())
+    w, h = float(svg_root.get("width")), float(svg_root.get("height"))
+    scale = max(3, 1200 / max(w, h))
+    check((width, height) == (round(w * scale), round(h * scale)),
+          f"{name}: the PNG is {width} x {height}, not three times the figure's {w:g} x {h:g}")
+
+
+def decode_png_size(data):
+    check(data[:8] == b"\x89PNG\r\n\x1a\n", "the saved file is not a PNG")
+    return struct.unpack(">II", data[16:24])
+
+
+def check_saved_map(name, root, data):
+    cells = 0
+    for group in root.iter(SVG_NS + "g"):
+        if group.get("shape-rendering") == "crispEdges":
+            cells += sum(round(float(r.get("width")) / MAP_CELL) for r in group.iter(SVG_NS + "rect"))
+    check(cells == N * N, f"{name}: the saved map has {cells} cells, not {N * N}")
+    selected = data["maps"][0]["selected"]
+    outline = [r for r in root.iter(SVG_NS + "rect") if r.get("class") == "selected"]
+    if selected:
+        i, j = selected
+        check(outline and (float(outline[0].get("x")), float(outline[0].get("y")))
+              == (MAP_LEFT + i * MAP_CELL, MAP_TOP + j * MAP_CELL),
+              f"{name}: the saved map does not outline cell [{i}][{j}] where the file's layout puts it")
+    else:
+        check(not outline, f"{name}: the saved map outlines a cell the data does not select")
+
+
+def save_figures(chromium, name, page, figures, folder, clicks=()):
+    """Opens page in a driven browser, clicks the selectors in clicks, then
+    presses the "SVG" and "PNG" buttons of each named figure. Checks that
+    each saves under the figure's name, the SVG a document of its own and
+    the PNG three times its size (at least 1,200 pixels on the long side);
+    returns {figure: (SVG root, PNG path)}."""
+    downloads = os.path.join(folder, name + "-saved")
+    shutil.rmtree(downloads, ignore_errors=True)
+    os.makedirs(downloads)
+    saved = {}
+    try:
+        with Browser(chromium, download_dir=downloads, timeout=TIMEOUT) as browser:
+            check(browser.open(file_url(page)) == "true", f"{name}: the driven page did not render")
+            for selector in clicks:
+                browser.click(selector)
+            for figure in figures:
+                files = {}
+                for fmt in ("svg", "png"):
+                    browser.click(f'.save[data-figure="{figure}"] button[data-format="{fmt}"]')
+                    files[fmt] = browser.wait_for_download(timeout=30)
+                    check(files[fmt].endswith(f"-{figure}.{fmt}"), f"{name}: {figure} was saved as {files[fmt]}")
+                root = saved_svg(f"{name} {figure}", files["svg"])
+                check_saved_png(f"{name} {figure}", files["png"], root)
+                saved[figure] = (root, files["png"])
+            browser.check_no_errors(name)
+    except BrowserFailed as e:
+        raise CheckFailed(f"{name}: {e}")
+    return saved
+
+
+def check_save_buttons(chromium, name, page, data, folder, viridis):
+    """The map (in the file's layout), a profile and the drawing, saved."""
+    figures = ["IXY", "IXY-row-20"] + (["system"] if data["system"] else [])
+    saved = save_figures(chromium, name, page, figures, folder, ['input[name="layout"][value="file"]'])
+    root, png = saved["IXY"]
+    check_saved_map(f"{name} IXY", root, data)
+    _, _, pixels = load_screenshot(png)
+    painted = sum(1 for p in pixels if p in viridis)
+    check(painted >= 9 * MAP_PIXELS // 2, f"{name}: only {painted} pixels of the saved IXY PNG show the map's colours")
+    if data["system"]:
+        rays = [e for e in saved["system"][0].iter(SVG_NS + "path") if e.get("class") == "ray"]
+        check(rays, f"{name}: the saved drawing has no rays")
+    print(f"ok {name}: {len(figures)} figures saved as PNG and SVG from the page")
+
 def data_of(page_html):
     """The data object a report page carries."""
     found = re.search(r'<script type="application/json" id="report-data">(.*?)</script>', page_html, re.S)
@@ -321,6 +422,7 @@ def check_run_reports(chromium, varnock, sheets, outdir):
         pixels, colours, _ = check_screenshot(name, png, colormap_of(page_html))
         shots[name] = pixels
         print(f"ok {name}: the run's report rendered, {colours} colours, in {png}")
+        check_save_buttons(chromium, name, page, data, outdir, colormap_of(page_html))
     names = list(shots)
     for a, b in zip(names, names[1:]):
         differing = sum(1 for x, y in zip(shots[a], shots[b]) if x != y)
@@ -360,6 +462,7 @@ def main():
             with open(probe_page, "w", encoding="utf-8") as f:
                 f.write(page_html.replace("</body>", PROBE + "</body>"))
             check_probe(name, run_chromium(chromium, file_url(probe_page), ["--dump-dom"], name + " (probe)"), data)
+            check_save_buttons(chromium, name, page, data, outdir, colormap_of(page_html))
             print(f"ok {name}: rendered, {colours} colours ({map_colours} of the colour map) in {png}")
 
         (a, pa), (b, pb) = shots.items()

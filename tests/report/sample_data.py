@@ -114,20 +114,29 @@ LEGEND = [
     ["mean_rays_per_lit_cell", "rays that landed in the lit cells, divided by their number"],
 ]
 
-# A hand-made drawing of two lenses, with the namespace and closing tags a
-# real drawing has: the page must embed both without a web address or an
-# early end of its script element.
-SYSTEM_SVG = (
-    '<svg xmlns="http://www.w3.org/2000/svg" width="640" height="220" viewBox="0 0 640 220">'
-    '<line x1="10" y1="110" x2="630" y2="110" stroke="#888" stroke-dasharray="6 4"/>'
-    '<circle cx="30" cy="110" r="5" fill="#d98c00"/>'
-    '<path d="M200 40 Q230 110 200 180 L240 180 Q210 110 240 40 Z" fill="#cfe3f5" stroke="#2b5d8c"/>'
-    '<path d="M360 30 Q400 110 360 190 L410 190 Q370 110 410 30 Z" fill="#cfe3f5" stroke="#2b5d8c"/>'
-    '<line x1="600" y1="20" x2="600" y2="200" stroke="#1b1b1b" stroke-width="3"/>'
-    '<text x="30" y="140" font-size="12" text-anchor="middle">source</text>'
-    '<text x="600" y="215" font-size="12" text-anchor="middle">screen</text>'
-    '</svg>'
-)
+# A hand-made layout of two lenses, a stop and two index sets, drawn by the
+# page: rays from two source points, one of them lost on the stop.
+def lens(z, h, bulge):
+    return [[round(z + bulge * (1 - (y / h) ** 2), 4), y] for y in (-h, -h / 2, 0, h / 2, h)]
+
+
+SYSTEM_LAYOUT = {
+    "zmin": 0.0, "zmax": 123.0, "ymin": -12.0, "ymax": 12.0, "sets": 2,
+    "surfaces": [
+        {"number": 1, "type": 1, "mirror": False, "stop": False, "lines": [lens(20, 11, -1.5)]},
+        {"number": 2, "type": 1, "mirror": False, "stop": False, "lines": [lens(28, 11, 1.5)]},
+        {"number": 3, "type": 6, "mirror": False, "stop": True, "lines": [[[58, 12], [58, 6]], [[58, -6], [58, -12]]]},
+        {"number": 4, "type": 1, "mirror": False, "stop": False, "lines": [lens(68, 10, -1.2)]},
+        {"number": 5, "type": 1, "mirror": False, "stop": False, "lines": [[[123, -12], [123, 12]]]},
+    ],
+    "sources": [[0, 1.0], [0, -1.0]],
+    "rays": [
+        {"set": s, "lost": abs(y0 + 58 * t) > 6,
+         "pieces": [[[z, round(y0 + z * t, 4)] for z in
+                     ((0, 20, 28, 58) if abs(y0 + 58 * t) > 6 else (0, 20, 28, 58, 68, 123))]]}
+        for s in (1, 2) for y0 in (1.0, -1.0) for t in (-0.15, -0.08, 0.0, 0.08, 0.15)
+    ],
+}
 
 
 def condenser():
@@ -156,8 +165,8 @@ def condenser():
         ],
         "stats_legend": LEGEND,
         "system": {
-            "svg": SYSTEM_SVG,
-            "caption": "Two lenses between the source ring and the screen; not to scale across the axis.",
+            "layout": SYSTEM_LAYOUT,
+            "caption": "Two lenses between the source ring and the screen </script> (drawn by hand).",
             "columns": ["#", "type", "CV", "TH", "RN 1"],
             "rows": [
                 ["0", "source plane", "0.000000", "20.000000", "1.000000"],

@@ -53,6 +53,11 @@ TRIAL_KEYS = ["ratio", "transmitted", "IXY_peak"]
 SCREENSHOTS = ("sweep_rsrc", "sweep_grid", "trials")
 
 
+# The pages whose save buttons are pressed: the heat map of a grid sweep,
+# and a trials page's histogram and scatter.
+SAVED = ("sweep_grid", "trials")
+
+
 # --- the DOM ------------------------------------------------------------------
 
 VOID = {"area", "base", "br", "col", "embed", "hr", "img", "input", "link", "meta", "source", "track", "wbr"}
@@ -147,11 +152,18 @@ def check_html(name, page_html, data, colours):
     for bad in ("http://", "https://"):
         check(bad not in page_html.lower(), f"{name}: the page contains {bad!r}")
     check(not re.search(r"<script[^>]*\bsrc\s*=", page_html, re.I), f"{name}: the page loads an external script")
-    check(not re.search(r"<link\b|<img\b|@import|url\(", page_html, re.I), f"{name}: the page refers to another file")
+    # (\burl: CSS's url(), not the script's URL.createObjectURL( for the save buttons.)
+    check(not re.search(r"<link\b|<img\b|@import|\burl\(", page_html, re.I), f"{name}: the page refers to another file")
     check("@media print" in page_html, f"{name}: the page has no print styles")
     found = re.search(r'<script type="application/json" id="study-data">(.*?)</script>', page_html, re.S)
     check(found, f"{name}: the page carries no study data")
-    check(json.loads(found.group(1)) == data, f"{name}: the data the page carries is not the data it was given")
+    carried = json.loads(found.group(1))
+    # The trials' statistics are added to the data where the page is made
+    # (check_trials compares them with the sums done here); the rest of the
+    # data goes in as it was given.
+    if data.get("kind") == "trials" and isinstance(data, dict):
+        check(isinstance(carried.pop("statistics", None), dict), f"{name}: the trials page carries no statistics")
+    check(carried == data, f"{name}: the data the page carries is not the data it was given")
     table = re.search(r'<script type="application/json" id="colormap">(.*?)</script>', page_html, re.S)
     check(table and json.loads(table.group(1)) == colours, f"{name}: the page's colour table is not viridis of colormap.h")
 
@@ -324,6 +336,26 @@ def check_sweep_zip(name, dom, data):
         check(f"{c['name']} = {t}" in tip, f"{name}: the hover text {tip!r} lacks {c['name']} = {t}")
 
 
+def check_saved(chromium, name, page, data, outdir):
+    """Saves charts with their buttons: the files hold what the page drew."""
+    svg = report_check.SVG_NS
+    if data["kind"] == "trials":
+        cell = data["parameters"][0]["name"]
+        saved = report_check.save_figures(chromium, name, page, ["ratio-histogram", f"ratio-against-{cell}"], outdir)
+        bars = [r for r in saved["ratio-histogram"][0].iter(svg + "rect") if "bar" in (r.get("class") or "")]
+        values = trial_values(data, "ratio")
+        check(sum(int(b.get("data-count")) for b in bars) == len(values),
+              f"{name}: the saved histogram does not count the {len(values)} trials")
+        marks = [m for m in saved[f"ratio-against-{cell}"][0].iter() if "pt" in (m.get("class") or "").split()]
+        ran = sum(1 for p in data["points"] if p["index"] >= 1 and p["ok"])
+        check(len(marks) == ran + 1, f"{name}: the saved scatter has {len(marks)} marks, not {ran + 1}")
+    else:
+        saved = report_check.save_figures(chromium, name, page, ["ratio"], outdir)
+        cells = [r for r in saved["ratio"][0].iter(svg + "rect") if r.get("class") == "cell"]
+        check(len(cells) == len(data["points"]), f"{name}: the saved heat map has {len(cells)} squares")
+    print(f"ok {name}: {', '.join(saved)} saved as PNG and SVG from the page")
+
+
 CHECKS = {"sweep_rsrc": check_sweep_rsrc, "sweep_grid": check_sweep_grid,
           "trials": check_trials, "sweep_zip": check_sweep_zip}
 
@@ -423,6 +455,8 @@ def main():
             if data["kind"] == "trials":
                 check(dom.find(id="histograms") and dom.find(id="correlations"), f"{name}: the trials' sections are missing")
             CHECKS[name](name, dom, data)
+            if name in SAVED:
+                check_saved(chromium, name, page, data, outdir)
             if name not in SCREENSHOTS:
                 print(f"ok {name}: rendered")
                 continue
