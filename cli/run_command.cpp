@@ -1,9 +1,7 @@
 #include "run_command.h"
 
-#include <unistd.h>
 
 #include <atomic>
-#include <csignal>
 #include <filesystem>
 #include <iostream>
 #include <memory>
@@ -13,6 +11,7 @@
 #include "api/run_record.h"
 #include "exit_codes.h"
 #include "figure_option.h"
+#include "platform/platform.h"
 #include "progress.h"
 #ifdef VARNOCK_WITH_MPI
 #include "run_shared.h"
@@ -48,10 +47,9 @@ struct RunArguments {
 // handler only asks the run to stop, which it does between two tasks (or
 // not at all once it is moving its finished files into place).
 std::atomic<bool> stop_requested{false};
-std::atomic<int> stop_signal{0};
-void request_stop(int signal) {
-  stop_signal.store(signal);
-  stop_requested.store(true);
+
+bool stopped_by_termination() {
+  return varnock::platform::last_stop_request() == varnock::platform::StopKind::terminate;
 }
 
 int exit_code_of(const varnock::RunFailure& f) {
@@ -59,7 +57,7 @@ int exit_code_of(const varnock::RunFailure& f) {
     case varnock::FailureKind::Sheet: return EXIT_BAD_INPUT;
     case varnock::FailureKind::Unsupported: return EXIT_BAD_INPUT;
     case varnock::FailureKind::Cancelled:
-      return stop_signal.load() == SIGTERM ? EXIT_TERMINATED : EXIT_INTERRUPTED;
+      return stopped_by_termination() ? EXIT_TERMINATED : EXIT_INTERRUPTED;
     case varnock::FailureKind::Output: return EXIT_FAILED;
   }
   return EXIT_FAILED;
@@ -76,7 +74,7 @@ int run(const RunArguments& args) {
     if (output_dir.empty()) output_dir = ".";
   }
 
-  ProgressLine progress(!args.no_progress && !args.quiet && isatty(STDERR_FILENO));
+  ProgressLine progress(!args.no_progress && !args.quiet && varnock::platform::stderr_is_terminal());
   varnock::RunOptions options;
   options.threads = args.threads;
   options.fast = args.fast;
@@ -102,8 +100,7 @@ int run(const RunArguments& args) {
               << "Ctrl-C stops it\n";
   };
 
-  std::signal(SIGINT, request_stop);
-  std::signal(SIGTERM, request_stop);
+  std::optional<varnock::platform::StopRequests> stops(std::in_place, stop_requested);
 #ifdef VARNOCK_WITH_MPI
   // Under mpirun every rank runs this command; only rank 0 goes on past
   // here, and writes the files.
@@ -112,8 +109,7 @@ int run(const RunArguments& args) {
 #endif
   varnock::Session session;
   const varnock::RunResult result = session.run(sheet, output_dir, options);
-  std::signal(SIGINT, SIG_DFL);
-  std::signal(SIGTERM, SIG_DFL);
+  stops.reset();
   progress.clear();
   const int code = report_outcome(args, sheet, output_dir, result);
 #ifdef VARNOCK_WITH_MPI
@@ -128,7 +124,7 @@ int report_outcome(const RunArguments& args, const std::filesystem::path& sheet,
   if (!result.ok()) {
     const varnock::RunFailure& f = result.failure();
     if (f.kind == varnock::FailureKind::Cancelled) {
-      const bool term = stop_signal.load() == SIGTERM;
+      const bool term = stopped_by_termination();
       std::cerr << "varnock: stopped by " << (term ? "a termination request" : "Ctrl-C")
                 << "; the results in " << output_dir.string() << " are those of the previous run\n";
     } else {

@@ -1,14 +1,14 @@
 #include "study_run.h"
 
-#include <unistd.h>
 
 #include <atomic>
 #include <chrono>
-#include <csignal>
 #include <filesystem>
 #include <iostream>
+#include <optional>
 
 #include "exit_codes.h"
+#include "platform/platform.h"
 #include "progress.h"
 #include "run/run_driver.h"
 #include "study_share.h"
@@ -21,10 +21,9 @@ namespace {
 // Ctrl-C or a termination request stops the study after the points that are
 // running: every finished point is kept, and --resume goes on from there.
 std::atomic<bool> stop_requested{false};
-std::atomic<int> stop_signal{0};
-void request_stop(int signal) {
-  stop_signal.store(signal);
-  stop_requested.store(true);
+
+bool stopped_by_termination() {
+  return varnock::platform::last_stop_request() == varnock::platform::StopKind::terminate;
 }
 
 // A study of more than LARGE_STUDY_POINTS points runs when --yes says so or
@@ -34,7 +33,7 @@ bool large_study_confirmed(std::int64_t points, bool yes, bool shared, std::ostr
   if (points <= LARGE_STUDY_POINTS || yes) return true;
   const std::string what = "the study has " + with_separators(points) + " points (more than " +
                            with_separators(LARGE_STUDY_POINTS) + ")";
-  if (shared || !isatty(STDIN_FILENO) || !isatty(STDERR_FILENO)) {
+  if (shared || !varnock::platform::stdin_is_terminal() || !varnock::platform::stderr_is_terminal()) {
     say << "varnock: " << what << "; run it with --yes\n";
     return false;
   }
@@ -130,7 +129,8 @@ int run_study_command(const StudyArguments& args, const char* kind,
 
   const std::filesystem::path folder =
       args.output_dir.empty() ? default_folder(args.sheet, kind) : std::filesystem::path(args.output_dir);
-  ProgressLine progress(share.rank == 0 && !args.no_progress && !args.quiet && isatty(STDERR_FILENO));
+  ProgressLine progress(share.rank == 0 && !args.no_progress && !args.quiet &&
+                        varnock::platform::stderr_is_terminal());
   varnock::StudyOptions options;
   options.folder = folder;
   options.threads = args.threads;
@@ -156,8 +156,7 @@ int run_study_command(const StudyArguments& args, const char* kind,
     progress.show(line);
   };
 
-  std::signal(SIGINT, request_stop);
-  std::signal(SIGTERM, request_stop);
+  std::optional<varnock::platform::StopRequests> stops(std::in_place, stop_requested);
   const auto start = std::chrono::steady_clock::now();
   varnock::StudyResult result;
   int code = EXIT_OK;
@@ -172,10 +171,9 @@ int run_study_command(const StudyArguments& args, const char* kind,
     std::cerr << "varnock: " << share.who() << e.what() << '\n';
     code = EXIT_FAILED;
   }
-  std::signal(SIGINT, SIG_DFL);
-  std::signal(SIGTERM, SIG_DFL);
+  stops.reset();
   progress.clear();
-  if (result.cancelled) code = stop_signal.load() == SIGTERM ? EXIT_TERMINATED : EXIT_INTERRUPTED;
+  if (result.cancelled) code = stopped_by_termination() ? EXIT_TERMINATED : EXIT_INTERRUPTED;
   if (share.shared()) {
     // Every rank's share is done (or stopped): rank 0 writes the CSV and
     // the report if every point is there.

@@ -1,14 +1,9 @@
 #include "api/result_set.h"
 
-#include <fcntl.h>
-#include <signal.h>
-#include <sys/file.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <string_view>
+#include <system_error>
 
+#include "platform/platform.h"
 #include "support/files.h"
 #include "support/run_error.h"
 
@@ -16,11 +11,6 @@ namespace varnock {
 namespace {
 
 constexpr std::string_view MARK = ".varnock-tmp-";
-
-bool process_alive(long pid) {
-  if (pid <= 0) return false;
-  return ::kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM;
-}
 
 // The process a temporary name is marked with, or 0.
 long marked_process(const std::string& name) {
@@ -36,7 +26,7 @@ long marked_process(const std::string& name) {
 }  // namespace
 
 ResultSet::ResultSet(const std::filesystem::path& dir)
-    : dir_(dir), suffix_(std::string(MARK) + std::to_string(::getpid())) {
+    : dir_(dir), suffix_(std::string(MARK) + std::to_string(platform::process_id())) {
   lock();
   remove_dead_runs_files();
 }
@@ -46,42 +36,24 @@ ResultSet::~ResultSet() {
   if (!committed_) {
     for (const std::string& name : added_) std::filesystem::remove(temporary(name), ec);
   }
-  // Unlinked while still held, so that a run waiting for it takes a new one.
-  if (lock_fd_ >= 0) {
-    std::filesystem::remove(dir_ / LOCK_FILE, ec);
-    ::close(lock_fd_);
-  }
 }
 
 void ResultSet::lock() {
   const std::filesystem::path path = dir_ / LOCK_FILE;
-  for (int attempt = 0; attempt < 10; ++attempt) {
-    const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
-    if (fd < 0) fail_output(display(dir_), "cannot write into the output folder: " + last_error_text());
-    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-      char text[32] = {};
-      const ssize_t got = ::pread(fd, text, sizeof text - 1, 0);
-      ::close(fd);
-      const std::string holder = got > 0 ? std::string(text, static_cast<std::size_t>(got)) : "?";
-      fail_output(display(dir_), "another run (process " + holder.substr(0, holder.find('\n')) +
-                                     ") is writing into this folder; wait for it or choose another "
-                                     "folder");
+  std::string holder;
+  try {
+    lock_ = platform::FileLock::try_take(path, holder);
+  } catch (const std::system_error& e) {
+    if (e.code() == std::errc::resource_unavailable_try_again) {
+      fail_output(display(dir_), "cannot take the output folder's lock " + display(path));
     }
-    // The lock is good only while the name still leads to this file: a run
-    // that has just finished unlinks it.
-    struct stat held {}, named {};
-    if (::fstat(fd, &held) == 0 && ::stat(path.c_str(), &named) == 0 && held.st_ino == named.st_ino &&
-        held.st_dev == named.st_dev) {
-      const std::string pid = std::to_string(::getpid()) + "\n";
-      if (::ftruncate(fd, 0) != 0 || ::pwrite(fd, pid.data(), pid.size(), 0) < 0) {
-        // The name of the holder is only for messages; the lock stands.
-      }
-      lock_fd_ = fd;
-      return;
-    }
-    ::close(fd);
+    fail_output(display(dir_), "cannot write into the output folder: " + e.code().message());
   }
-  fail_output(display(dir_), "cannot take the output folder's lock " + display(path));
+  if (!lock_) {
+    fail_output(display(dir_), "another run (process " + holder +
+                                   ") is writing into this folder; wait for it or choose another "
+                                   "folder");
+  }
 }
 
 void ResultSet::remove_dead_runs_files() {
@@ -89,7 +61,7 @@ void ResultSet::remove_dead_runs_files() {
   for (const auto& entry : std::filesystem::directory_iterator(dir_, ec)) {
     const std::string name = display(entry.path().filename());
     const long pid = marked_process(name);
-    if (pid == 0 || pid == ::getpid() || process_alive(pid)) continue;
+    if (pid == 0 || pid == platform::process_id() || !platform::process_ended(pid)) continue;
     std::error_code ignored;
     std::filesystem::remove(entry.path(), ignored);
   }

@@ -11,8 +11,11 @@
 #pragma once
 
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
+
+#include "platform/platform.h"
 
 namespace varnock {
 
@@ -53,7 +56,7 @@ class ResultSet {
   std::string suffix_;
   std::vector<std::string> added_, removed_;
   bool committed_ = false;
-  int lock_fd_ = -1;
+  std::unique_ptr<platform::FileLock> lock_;  // released last, after the temporaries are gone
 };
 
 }  // namespace varnock

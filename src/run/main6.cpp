@@ -18,18 +18,14 @@
 #include <string_view>
 
 #include "model/model.h"
+#include "platform/export.h"
+#include "platform/platform.h"
 #include "run/run_driver.h"
 #if defined(VARNOCK_HAVE_FAST)
 #include "fast/fast_tracers.h"
 #endif
 #include "support/files.h"
 #include "varnock/varnock.h"
-
-#if defined(_WIN32)
-#define VARNOCK_EXPORT extern "C" __declspec(dllexport)
-#else
-#define VARNOCK_EXPORT extern "C" __attribute__((visibility("default")))
-#endif
 
 namespace {
 
@@ -40,14 +36,7 @@ varnock::Model& library_model() {
   return model;
 }
 
-std::filesystem::path exchange_folder() {
-#if defined(_WIN32)
-  return std::filesystem::path(L"C:\\VBA_C_APP64\\");
-#else
-  const char* dir = std::getenv("VARNOCK_DIR");
-  return dir != nullptr && *dir != '\0' ? std::filesystem::path(dir) : std::filesystem::path(".");
-#endif
-}
+std::filesystem::path exchange_folder() { return varnock::platform::default_exchange_folder(); }
 
 // VARNOCK_THREADS as a whole number of threads; anything else (unset, empty,
 // negative, not a number) means the default, 0.

@@ -20,6 +20,7 @@
 #include "model/read_sheet.h"
 #include "model/sheet_cells.h"
 #include "parallel/ordered_runner.h"
+#include "platform/platform.h"
 #include "run/report.h"
 #include "run/work_share.h"
 #include "source/fan.h"
@@ -27,9 +28,6 @@
 #include "support/fnv1a.h"
 #include "support/run_error.h"
 
-#if !defined(_WIN32)
-#include <unistd.h>
-#endif
 
 #ifndef VARNOCK_VERSION
 #define VARNOCK_VERSION "unknown"
@@ -67,22 +65,12 @@ double seconds_since(Clock::time_point start) {
 // processor has FMA and AVX2; in fast mode plain IEEE arithmetic, the same
 // bits on every instruction-set path.
 std::string maths_path(const BlockTracer& tracer) {
-  if (tracer.trace != trace_block_exact) return "fast";
-#if defined(__x86_64__) && !defined(_WIN32)
-  __builtin_cpu_init();
-  const bool fma = __builtin_cpu_supports("fma") && __builtin_cpu_supports("avx2");
-  return fma ? "libm fma" : "libm sse2";
-#else
-  return "libm";
-#endif
+  return tracer.trace != trace_block_exact ? "fast" : platform::c_library_maths();
 }
 
 std::string host_name() {
-  char name[256] = {};
-#if !defined(_WIN32)
-  if (gethostname(name, sizeof name - 1) != 0) return "unknown";
-#endif
-  return name[0] != '\0' ? name : "unknown";
+  const std::string name = platform::host_name();
+  return name.empty() ? "unknown" : name;
 }
 
 // Every cell's ray count and the rays traced, in the order combine() sums

@@ -1,9 +1,5 @@
 #include "study/study.h"
 
-#include <signal.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <algorithm>
 #include <atomic>
 #include <cctype>
@@ -20,6 +16,7 @@
 #include "model/c_numbers.h"
 #include "model/model.h"
 #include "model/sheet_cells.h"
+#include "platform/platform.h"
 #include "run/run_driver.h"
 #include "study/sheet_edit.h"
 #include "study/study_page.h"
@@ -53,13 +50,11 @@ std::string read_all(const std::filesystem::path& path) {
 // Names no other process writes, on this machine or another that shares
 // the folder (tasks of one study may run into one folder).
 std::string process_tag() {
-  char host[256] = {};
-  if (::gethostname(host, sizeof host - 1) != 0) host[0] = '\0';
-  std::string tag = host;
+  std::string tag = platform::host_name();
   for (char& c : tag) {
     if (!std::isalnum(static_cast<unsigned char>(c)) && c != '-') c = '_';
   }
-  return tag + "-" + std::to_string(::getpid());
+  return tag + "-" + std::to_string(platform::process_id());
 }
 
 // True when a name ends in the tag of a process on this machine that has
@@ -74,8 +69,8 @@ bool left_by_dead_process(const std::string& name) {
   std::string rest = name.substr(at + host.size());
   rest = rest.substr(0, rest.find('-'));  // scratch folders end -PID-WORKER
   if (rest.empty() || rest.size() > 9 || rest.find_first_not_of("0123456789") != std::string::npos) return false;
-  const pid_t pid = static_cast<pid_t>(std::stol(rest));
-  return pid > 0 && pid != ::getpid() && ::kill(pid, 0) != 0 && errno == ESRCH;
+  const long long pid = std::stoll(rest);
+  return pid != platform::process_id() && platform::process_ended(pid);
 }
 
 void remove_leftovers(const std::filesystem::path& folder) {

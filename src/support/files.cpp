@@ -5,6 +5,7 @@
 #include <system_error>
 #include <vector>
 
+#include "platform/platform.h"
 #include "support/run_error.h"
 
 namespace varnock {
@@ -12,14 +13,7 @@ namespace {
 constexpr std::size_t OUTPUT_BUFFER_BYTES = 1u << 20;
 }
 
-std::FILE* open_file(const std::filesystem::path& path, const char* mode) {
-#ifdef _WIN32
-  std::wstring wide_mode(mode, mode + std::strlen(mode));
-  return _wfopen(path.c_str(), wide_mode.c_str());
-#else
-  return std::fopen(path.c_str(), mode);
-#endif
-}
+std::FILE* open_file(const std::filesystem::path& path, const char* mode) { return platform::open_file(path, mode); }
 
 std::string last_error_text() { return std::generic_category().message(errno); }
 

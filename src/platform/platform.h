@@ -1,0 +1,89 @@
+// What differs between Linux (and other POSIX systems) and Windows, behind
+// one small interface: processes, the machine's name, terminals, stop
+// requests from the console, file locks, opening files by their Unicode
+// names, the CPUs a process may use and the C library's maths. One source
+// file per platform implements it (platform_posix.cpp, platform_windows.cpp);
+// nothing else in the tree asks which platform it is built for.
+#pragma once
+
+#include <atomic>
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+#include <string>
+
+namespace varnock::platform {
+
+long long process_id();
+
+// True only when no process of that id runs on this machine: a process that
+// lives but belongs to another user, or one whose state cannot be told,
+// does not count as ended (its files are left alone).
+bool process_ended(long long pid);
+
+// The machine's name, or "" when it cannot be told.
+std::string host_name();
+
+bool stdin_is_terminal();
+bool stderr_is_terminal();
+
+// The file opened by its name, Unicode on every platform (a wide name on
+// Windows): std::fopen's modes, nullptr and errno set on failure.
+std::FILE* open_file(const std::filesystem::path& path, const char* mode);
+
+// The folder the drop-in library exchanges its files in when the caller
+// does not say: the front end's C:\VBA_C_APP64\ on Windows; elsewhere
+// $VARNOCK_DIR, or the current folder.
+std::filesystem::path default_exchange_folder();
+
+// The CPUs this process may run on by its affinity (and, on Linux, its
+// cgroup's CPU quota); 0 when that cannot be told.
+unsigned usable_cpus();
+
+// The C library's maths code this process runs, for run records: on x86-64
+// glibc "libm fma" where the processor has FMA and AVX2 (glibc then takes
+// its fused variants), else "libm sse2"; "libm" where that is not known.
+std::string c_library_maths();
+
+// Why a run or a study was asked to stop.
+enum class StopKind { none, interrupt, terminate };
+
+// While it lives, Ctrl-C (SIGINT; on Windows also Ctrl-Break and closing the
+// console) and termination requests (SIGTERM) no longer end the process:
+// they set flag, and last_stop_request() says which came last. One at a
+// time; the previous behaviour comes back when it ends.
+class StopRequests {
+ public:
+  explicit StopRequests(std::atomic<bool>& flag);
+  ~StopRequests();
+  StopRequests(const StopRequests&) = delete;
+  StopRequests& operator=(const StopRequests&) = delete;
+};
+
+// The request that came last while the latest StopRequests lived (none
+// when none came), also once it has ended.
+StopKind last_stop_request();
+
+// An exclusive lock on a file for as long as the object lives, taken
+// without waiting. The file holds the holder's process id, for the message
+// of a run that finds it taken; the file is removed when the lock ends, so
+// that a run waiting for it takes a new one.
+class FileLock {
+ public:
+  // The lock on path (created when missing). Without it: nullptr, with
+  // holder set to the holding process's id as its file says ("?" when it
+  // cannot be read). Throws std::system_error when the file cannot be
+  // opened or locked for another reason.
+  static std::unique_ptr<FileLock> try_take(const std::filesystem::path& path, std::string& holder);
+  ~FileLock();
+  FileLock(const FileLock&) = delete;
+  FileLock& operator=(const FileLock&) = delete;
+
+  struct Handle;
+
+ private:
+  explicit FileLock(std::unique_ptr<Handle> handle);
+  std::unique_ptr<Handle> handle_;
+};
+
+}  // namespace varnock::platform
