@@ -1,3 +1,4 @@
+#include "support/files.h"
 #include "check_command.h"
 
 #include <algorithm>
@@ -96,7 +97,7 @@ int check(const CheckArguments& args) {
   options.threads = args.threads;
   options.fast = args.fast;
   try {
-    const varnock::SheetCheck c = varnock::check_sheet(args.sheet, options);
+    const varnock::SheetCheck c = varnock::check_sheet(varnock::utf8_path(args.sheet), options);
     for (const std::string& w : c.sheet_warnings) {
       std::cerr << "varnock: warning: " << args.sheet << ": " << w << '\n';
     }

@@ -1,3 +1,4 @@
+#include "support/files.h"
 #include "compare_command.h"
 
 #include <cstdio>
@@ -62,7 +63,7 @@ void print_json(const varnock::FolderComparison& c) {
 
 int compare(const CompareArguments& args) {
   try {
-    const varnock::FolderComparison c = varnock::compare_folders(args.a, args.b);
+    const varnock::FolderComparison c = varnock::compare_folders(varnock::utf8_path(args.a), varnock::utf8_path(args.b));
     if (args.json) {
       print_json(c);
     } else {

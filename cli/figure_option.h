@@ -4,6 +4,7 @@
 #include <CLI/CLI.hpp>
 #include <string>
 
+#include "report/figures.h"
 #include "varnock/varnock.h"
 
 namespace varnock_cli {
@@ -12,7 +13,10 @@ inline void add_figure_option(CLI::App& cmd, std::string& value) {
   cmd.add_option("--figures", value,
                  "Also write each map and the drawing of the system as a figure file: "
                  "IXY.<ext>, IUV.<ext>, IUV_P.<ext>, layout.<ext>")
-      ->check(CLI::IsMember({"svg", "png", "pdf"}));
+      ->check(CLI::IsMember({"svg", "png", "pdf"}))
+      ->check(CLI::Validator(
+          [](const std::string&) { return varnock::figures_unavailable().value_or(""); },
+          "", "figures"));
 }
 
 inline varnock::FigureFormat figure_format(const std::string& value) {

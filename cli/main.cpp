@@ -4,13 +4,16 @@
 #include <exception>
 #include <iostream>
 #include <string>
+#include <vector>
 
 #include "check_command.h"
 #include "compare_command.h"
 #include "exit_codes.h"
+#include "platform/platform.h"
 #include "plot_command.h"
 #include "run_command.h"
 #include "study_commands.h"
+#include "watch_command.h"
 #include "varnock/varnock.h"
 #ifdef VARNOCK_WITH_MPI
 #include "dist/mpi_job.h"
@@ -47,9 +50,16 @@ int main(int argc, char** argv) {
   varnock_cli::add_sweep_command(app, exit_code);
   varnock_cli::add_trials_command(app, exit_code);
   varnock_cli::add_merge_command(app, exit_code);
+  varnock_cli::add_watch_command(app, exit_code);
 
+  // UTF-8 arguments and a console that shows UTF-8, on every platform, so
+  // that a folder called résultats or 結果 works on Windows too.
+  varnock::platform::use_utf8_console();
+  std::vector<std::string> arguments = varnock::platform::utf8_arguments(argc, argv);
+  std::vector<char*> pointers;
+  for (std::string& a : arguments) pointers.push_back(a.data());
   try {
-    app.parse(argc, argv);
+    app.parse(static_cast<int>(pointers.size()), pointers.data());
   } catch (const CLI::CallForHelp& e) {
     return app.exit(e);
   } catch (const CLI::CallForAllHelp& e) {

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "support/files.h"
 #include "exit_codes.h"
 #include "study_commands.h"
 #include "study_run.h"
@@ -18,8 +19,9 @@ struct MergeArguments {
 };
 
 int merge(const MergeArguments& args) {
-  std::vector<std::filesystem::path> folders(args.folders.begin(), args.folders.end());
-  const std::filesystem::path output = args.output_dir.empty() ? folders.front() : std::filesystem::path(args.output_dir);
+  std::vector<std::filesystem::path> folders;
+  for (const std::string& folder : args.folders) folders.push_back(varnock::utf8_path(folder));
+  const std::filesystem::path output = args.output_dir.empty() ? folders.front() : varnock::utf8_path(args.output_dir);
   varnock::StudyResult result;
   try {
     result = varnock::merge_studies(folders, output);
@@ -46,7 +48,15 @@ void add_merge_command(CLI::App& app, int& exit_code) {
       "merge",
       "Join the folders of a study's shares (--task K --tasks N), or of a study resumed "
       "elsewhere, into the CSV and report the whole study would have written.");
-  cmd->add_option("DIR", args->folders, "Study folders")->required()->check(CLI::ExistingDirectory);
+  cmd->add_option("DIR", args->folders, "Study folders")->required()->check(CLI::Validator(
+      [](const std::string& folder) {
+        // Checked by its UTF-8 name: CLI11's own check reads it in the ANSI
+        // code page on Windows.
+        std::error_code ec;
+        return std::filesystem::is_directory(varnock::utf8_path(folder), ec)
+                   ? std::string() : "Directory does not exist: " + folder;
+      },
+      "DIR", "existing folder"));
   cmd->add_option("-o,--output", args->output_dir, "Folder of the joined study (default: the first DIR)");
   cmd->add_flag("-q,--quiet", args->quiet, "Print nothing but failures");
   cmd->callback([args, &exit_code] { exit_code = merge(*args); });

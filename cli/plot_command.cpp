@@ -1,3 +1,4 @@
+#include "support/files.h"
 #include "plot_command.h"
 
 #include <iostream>
@@ -22,13 +23,13 @@ struct PlotArguments {
 
 int plot(const PlotArguments& args) {
   varnock::PlotOptions options;
-  options.output_dir = args.output_dir;
+  options.output_dir = varnock::utf8_path(args.output_dir);
   options.figures = figure_format(args.figures);
   options.csv = args.csv;
   try {
-    const varnock::PlotResult r = varnock::plot_folder(args.path, options);
+    const varnock::PlotResult r = varnock::plot_folder(varnock::utf8_path(args.path), options);
     for (const std::string& note : r.notes) std::cerr << "varnock: warning: " << note << '\n';
-    if (!args.quiet) std::cout << "report            " << r.page.string() << '\n';
+    if (!args.quiet) std::cout << "report            " << varnock::display(r.page) << '\n';
     return EXIT_OK;
   } catch (const varnock::ReportError& e) {
     std::cerr << "varnock: " << e.what() << '\n';

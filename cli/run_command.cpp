@@ -1,3 +1,4 @@
+#include "support/files.h"
 #include "run_command.h"
 
 
@@ -67,8 +68,8 @@ int report_outcome(const RunArguments& args, const std::filesystem::path& sheet,
                    const std::filesystem::path& output_dir, const varnock::RunResult& result);
 
 int run(const RunArguments& args) {
-  const std::filesystem::path sheet(args.sheet);
-  std::filesystem::path output_dir(args.output_dir);
+  const std::filesystem::path sheet = varnock::utf8_path(args.sheet);
+  std::filesystem::path output_dir = varnock::utf8_path(args.output_dir);
   if (args.output_dir.empty()) {
     output_dir = sheet.parent_path();
     if (output_dir.empty()) output_dir = ".";
@@ -126,21 +127,21 @@ int report_outcome(const RunArguments& args, const std::filesystem::path& sheet,
     if (f.kind == varnock::FailureKind::Cancelled) {
       const bool term = stopped_by_termination();
       std::cerr << "varnock: stopped by " << (term ? "a termination request" : "Ctrl-C")
-                << "; the results in " << output_dir.string() << " are those of the previous run\n";
+                << "; the results in " << varnock::display(output_dir) << " are those of the previous run\n";
     } else {
       std::cerr << "varnock: " << f.describe() << '\n';
     }
     return exit_code_of(f);
   }
   for (const std::string& w : result.success().warnings) {
-    std::cerr << "varnock: warning: " << sheet.string() << ": " << w << '\n';
+    std::cerr << "varnock: warning: " << varnock::display(sheet) << ": " << w << '\n';
   }
   for (const std::string& n : result.success().notes) std::cerr << "varnock: note: " << n << '\n';
   if (args.json) {
     std::cout << varnock::run_record_text(sheet, output_dir, result.success());
   } else if (!args.quiet) {
     std::cout << format_summary(sheet, output_dir, result.success());
-    if (!args.no_report) std::cout << "report            " << (output_dir / "report.html").string() << "\n";
+    if (!args.no_report) std::cout << "report            " << varnock::display(output_dir / "report.html") << "\n";
   }
   return EXIT_OK;
 }

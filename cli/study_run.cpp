@@ -1,3 +1,4 @@
+#include "support/files.h"
 #include "study_run.h"
 
 
@@ -44,8 +45,8 @@ bool large_study_confirmed(std::int64_t points, bool yes, bool shared, std::ostr
 }
 
 std::filesystem::path default_folder(const std::string& sheet, const char* kind) {
-  const std::filesystem::path p(sheet);
-  return p.parent_path() / (p.stem().string() + "." + kind);
+  const std::filesystem::path p = varnock::utf8_path(sheet);
+  return p.parent_path() / varnock::utf8_path(varnock::display(p.stem()) + "." + kind);
 }
 
 }  // namespace
@@ -88,10 +89,10 @@ void print_study_summary(const varnock::StudyResult& result, const std::filesyst
   if (result.failed > 0) std::cout << ", " << with_separators(result.failed) << " failed";
   std::cout << "\n";
   if (result.complete) {
-    std::cout << "table             " << (folder / (kind + ".csv")).string() << "\n"
-              << "report            " << (folder / (kind + ".html")).string() << "\n";
+    std::cout << "table             " << varnock::display(folder / (kind + ".csv")) << "\n"
+              << "report            " << varnock::display(folder / (kind + ".html")) << "\n";
   } else {
-    std::cout << "folder            " << folder.string() << " (ran " << with_separators(result.run_now)
+    std::cout << "folder            " << varnock::display(folder) << " (ran " << with_separators(result.run_now)
               << " points; the other shares' folders join it with varnock merge)\n";
   }
 }
@@ -128,7 +129,7 @@ int run_study_command(const StudyArguments& args, const char* kind,
   if (!large_study_confirmed(definition.points(), args.yes, share.shared(), say)) return EXIT_BAD_INPUT;
 
   const std::filesystem::path folder =
-      args.output_dir.empty() ? default_folder(args.sheet, kind) : std::filesystem::path(args.output_dir);
+      args.output_dir.empty() ? default_folder(args.sheet, kind) : varnock::utf8_path(args.output_dir);
   ProgressLine progress(share.rank == 0 && !args.no_progress && !args.quiet &&
                         varnock::platform::stderr_is_terminal());
   varnock::StudyOptions options;

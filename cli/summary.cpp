@@ -1,3 +1,4 @@
+#include "support/files.h"
 #include "summary.h"
 
 #include <cstdio>
@@ -27,8 +28,8 @@ std::string format_summary(const std::filesystem::path& sheet,
                            const varnock::RunSuccess& result) {
   const varnock::RunTotals& t = result.totals;
   std::string s;
-  s += "sheet             " + sheet.string() + "\n";
-  s += "results in        " + output_dir.string() + "\n";
+  s += "sheet             " + varnock::display(sheet) + "\n";
+  s += "results in        " + varnock::display(output_dir) + "\n";
   s += "fan rays          " + with_separators(t.fan_rays) + "\n";
   s += "source positions  " + with_separators(t.source_positions) + "\n";
   s += "index sets        " + with_separators(t.index_sets) + "\n";

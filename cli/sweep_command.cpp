@@ -2,6 +2,7 @@
 #include <string>
 #include <vector>
 
+#include "support/files.h"
 #include "cell_assignments.h"
 #include "study_commands.h"
 #include "study_run.h"
@@ -35,7 +36,7 @@ void add_sweep_command(CLI::App& app, int& exit_code) {
   add_study_options(*cmd, args->study);
   cmd->callback([args, &exit_code] {
     exit_code = run_study_command(args->study, "sweep", [&](std::vector<std::string>& warnings) {
-      return varnock::sweep_definition(args->study.sheet, cell_assignments(args->sets, "--set", "VALUES"),
+      return varnock::sweep_definition(varnock::utf8_path(args->study.sheet), cell_assignments(args->sets, "--set", "VALUES"),
                                        args->zip, warnings);
     });
   });

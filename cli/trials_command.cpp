@@ -2,6 +2,7 @@
 #include <string>
 #include <vector>
 
+#include "support/files.h"
 #include "cell_assignments.h"
 #include "study_commands.h"
 #include "study_run.h"
@@ -38,7 +39,7 @@ void add_trials_command(CLI::App& app, int& exit_code) {
   add_study_options(*cmd, args->study);
   cmd->callback([args, &exit_code] {
     exit_code = run_study_command(args->study, "trials", [&](std::vector<std::string>& warnings) {
-      return varnock::trials_definition(args->study.sheet, cell_assignments(args->jitters, "--jitter", "SPEC"),
+      return varnock::trials_definition(varnock::utf8_path(args->study.sheet), cell_assignments(args->jitters, "--jitter", "SPEC"),
                                         args->trials, args->seed, warnings);
     });
   });

@@ -5,12 +5,13 @@
 # generated C++ source, so that a page is one self-contained string in the
 # library and nothing is looked up at run time.
 set(VARNOCK_WEB_DIR ${PROJECT_SOURCE_DIR}/src/web)
-set(VARNOCK_WEB_PAGES report study)
+set(VARNOCK_WEB_PAGES report study watch)
 set(VARNOCK_WEB_MODULES
   colour_bar.js colours.js figure_save.js format.js map_plot.js page.js profile_chart.js
-  report.js report_maps.js svg.js system_drawing.js tables.js ticks.js
-  chart_frame.js study.js study_data.js study_sweep.js study_trials.js study_strip.js study_tables.js)
-set(VARNOCK_WEB_STYLES base.css report.css study.css)
+  report.js report_maps.js report_view.js svg.js system_drawing.js tables.js ticks.js
+  chart_frame.js study.js study_data.js study_sweep.js study_trials.js study_strip.js study_tables.js
+  watch.js watch_state.js)
+set(VARNOCK_WEB_STYLES base.css report.css study.css watch.css)
 
 find_program(ESBUILD esbuild NO_CMAKE_FIND_ROOT_PATH)
 if(NOT ESBUILD)

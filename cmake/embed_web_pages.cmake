@@ -1,4 +1,4 @@
-# cmake -DWEB_DIR=... -DBUNDLE_DIR=... -DPAGES="report;study" -DOUTPUT=... -P embed_web_pages.cmake
+# cmake -DWEB_DIR=... -DBUNDLE_DIR=... -DPAGES="report;study;watch" -DOUTPUT=... -P embed_web_pages.cmake
 #
 # Writes the C++ source that holds each page as one template: the pages'
 # HTML skeleton with the page's title, the shared and the page's own styles
@@ -13,6 +13,11 @@ set(report_DATA_ID "report-data")
 set(study_TITLE "Varnock study")
 set(study_DRAWS "charts and tables")
 set(study_DATA_ID "study-data")
+set(watch_TITLE "Varnock live view")
+set(watch_DRAWS "tables and maps, and keeps them up to date,")
+set(watch_DATA_ID "watch-data")
+# The style sheets a page takes beside base.css: its own, unless it says.
+set(watch_STYLES report watch)
 file(READ ${WEB_DIR}/base.css base_style)
 set(cases "")
 foreach(page IN LISTS PAGES)
@@ -23,7 +28,14 @@ foreach(page IN LISTS PAGES)
     endif()
     string(REPLACE "{{${slot}}}" "${${page}_${slot}}" skeleton "${skeleton}")
   endforeach()
-  file(READ ${WEB_DIR}/${page}.css page_style)
+  if(NOT DEFINED ${page}_STYLES)
+    set(${page}_STYLES ${page})
+  endif()
+  set(page_style "")
+  foreach(sheet IN LISTS ${page}_STYLES)
+    file(READ ${WEB_DIR}/${sheet}.css sheet_style)
+    string(APPEND page_style "${sheet_style}")
+  endforeach()
   file(READ ${BUNDLE_DIR}/${page}.bundle.js script)
   # The script stands inside a <script> element and the page must refer to
   # nothing outside itself.

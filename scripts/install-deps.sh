@@ -2,8 +2,9 @@
 # Installs what Varnock needs on Debian 12 (run as root): to build and run
 # it, or with --tests also to build and run every test and benchmark.
 # Packages already present are left alone, so a second run is quick.
-# With --mpi also OpenMPI, for the MPI build (--tests includes it).
-# Usage: scripts/install-deps.sh [--tests] [--mpi]
+# With --mpi also OpenMPI, for the MPI build (--tests includes it); with
+# --package what scripts/package.sh needs (--tests includes that too).
+# Usage: scripts/install-deps.sh [--tests] [--mpi] [--package]
 set -euo pipefail
 
 packages=(
@@ -13,17 +14,25 @@ packages=(
   libssl-dev                       # SHA-256 of the files a run record lists
   libcairo2-dev fonts-dejavu-core  # figures and the drawing of the system, and their font
   esbuild                          # bundles the report pages' scripts at build time
+  libboost-dev                     # Beast and Asio (header-only): the HTTP server of varnock watch
 )
-with_tests=false with_mpi=false
+with_tests=false with_mpi=false with_package=false
 for arg in "$@"; do
   case $arg in
-    --tests) with_tests=true with_mpi=true ;;
+    --tests) with_tests=true with_mpi=true with_package=true ;;
     --mpi) with_mpi=true ;;
+    --package) with_package=true ;;
     *) echo "install-deps: unknown option $arg" >&2; exit 2 ;;
   esac
 done
 if $with_mpi; then
   packages+=(libopenmpi-dev openmpi-bin)  # the MPI build: runs and studies shared among ranks
+fi
+if $with_package; then
+  packages+=(
+    dpkg-dev                         # dpkg-shlibdeps: the Depends of the .deb
+    python3                          # writes the Windows zip
+  )
 fi
 if $with_tests; then
   packages+=(

@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Sets everything up on a fresh Debian 12 machine, builds Varnock and runs
 # every test: once in the normal build, then Varnock64.dll cross-built for
-# Windows and run under Wine against the normal build's results, then once
-# more under AddressSanitizer and UndefinedBehaviorSanitizer, the threaded
-# tests under ThreadSanitizer, the MPI build's runs on several ranks, and a
+# Windows and run under Wine against the normal build's results, the release
+# packages of those two builds unpacked and run, then once more under
+# AddressSanitizer and UndefinedBehaviorSanitizer, the threaded tests under
+# ThreadSanitizer, the MPI build's runs on several ranks, and a
 # short run of each fuzz target.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -18,6 +19,9 @@ ctest --test-dir "$root/build" --output-on-failure -j "$jobs"
 echo "== build and test: Varnock64.dll for Windows, run under Wine"
 "$root/scripts/build-windows.sh" "$root/build-windows" -DVARNOCK_LINUX_BUILD_DIR="$root/build"
 ctest --test-dir "$root/build-windows" --output-on-failure -j "$jobs"
+
+echo "== packages: the .deb and the Windows zip of the two builds above, unpacked and run"
+"$root/tests/package/check_packages.sh" "$root/build" "$root/build-windows"
 
 echo "== build and test: address and undefined-behaviour sanitizers"
 "$root/scripts/build.sh" "$root/build-sanitize" -DVARNOCK_SANITIZE=ON -DVARNOCK_BUILD_BENCHMARKS=OFF

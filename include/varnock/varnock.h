@@ -22,6 +22,15 @@
 #include <variant>
 #include <vector>
 
+// The functions below are what the shared library libvarnock.so exports;
+// the build hides every other symbol, so they are marked here, where both
+// the library and its callers see them.
+#if defined(__GNUC__) && defined(__ELF__)  // visibility is a property of ELF symbols
+#define VARNOCK_API __attribute__((visibility("default")))
+#else
+#define VARNOCK_API
+#endif
+
 namespace varnock {
 
 struct Model;
@@ -34,7 +43,7 @@ inline constexpr const char* PASS_MARKER_FILE = "OUT_MR.txt";
 inline constexpr const char* REPORT_FILE = "OUT_M.txt";
 inline constexpr const char* RUN_RECORD_FILE = "run.json";
 
-const char* version();
+VARNOCK_API const char* version();
 
 // The work of a run, used wherever a run's size is shown or estimated:
 // ray-surface steps = rays traced (rays of non-negative weight) x NSURF.
@@ -121,7 +130,7 @@ struct RunFailure {
   std::string message;
 
   // One line: "file: cell C6 (row 6, column 3): message" or "file: message".
-  std::string describe() const;
+  VARNOCK_API std::string describe() const;
 };
 
 class RunResult {
@@ -160,7 +169,7 @@ struct RunProgress {
 
 // The CPUs this process may run on: its affinity mask, limited by a CPU
 // quota (cgroup) where one is set. At least 1.
-unsigned available_cpus();
+VARNOCK_API unsigned available_cpus();
 
 // The instruction sets the fast mode can trace with: Auto takes the widest
 // the processor has. Every path gives the same bits; they differ in speed.
@@ -168,9 +177,9 @@ enum class SimdPath { Auto, Avx512, Avx2, Sse2 };
 
 // Figure files a run can write beside its results.
 enum class FigureFormat { None, Png, Svg, Pdf };
-const char* simd_path_name(SimdPath path);  // "auto", "avx512", "avx2", "sse2"
+VARNOCK_API const char* simd_path_name(SimdPath path);  // "auto", "avx512", "avx2", "sse2"
 // Whether this build has the fast mode and this processor can run the path.
-bool simd_path_supported(SimdPath path);
+VARNOCK_API bool simd_path_supported(SimdPath path);
 
 struct RunOptions {
   // Threads that trace: 0 means available_cpus(); 1 runs everything on the
@@ -222,8 +231,8 @@ struct RunOptions {
 
 class Session {
  public:
-  Session();
-  ~Session();
+  VARNOCK_API Session();
+  VARNOCK_API ~Session();
   Session(const Session&) = delete;
   Session& operator=(const Session&) = delete;
 
@@ -234,8 +243,9 @@ class Session {
   // that is refused, fails or is cancelled leaves the previous set as it
   // was. One run at a time writes into a folder; a second fails at once,
   // naming the first. The threads it starts are joined before it returns.
-  RunResult run(const std::filesystem::path& sheet, const std::filesystem::path& output_dir,
-                const RunOptions& options = {});
+  VARNOCK_API RunResult run(const std::filesystem::path& sheet,
+                            const std::filesystem::path& output_dir,
+                            const RunOptions& options = {});
 
  private:
   std::unique_ptr<Model> model_;

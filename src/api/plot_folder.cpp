@@ -31,25 +31,22 @@ void compare_headers(const RunParams& p, const ReportFile& r, std::vector<std::s
 
 }  // namespace
 
-PlotResult plot_folder(const std::filesystem::path& path, const PlotOptions& options) {
-  std::error_code ec;
-  const bool folder_given = std::filesystem::is_directory(path, ec);
-  const std::filesystem::path report_path = folder_given ? path / REPORT_FILE : path;
+ReportSources folder_report_sources(const std::filesystem::path& report_path, ReportFile results,
+                                    Model& model, unsigned threads, bool& with_system) {
   const std::filesystem::path folder =
       report_path.has_parent_path() ? report_path.parent_path() : std::filesystem::path(".");
-
   ReportSources sources;
-  sources.results = read_report(report_path);
+  sources.results = std::move(results);
   sources.title = display(report_path);
-  PlotResult result;
+  with_system = false;
 
   // The sheet beside the report: the system, and whether it still matches.
-  Model model;
+  std::error_code ec;
   const std::filesystem::path sheet = folder / SHEET_FILE;
   if (std::filesystem::is_regular_file(sheet, ec)) {
     try {
       const FanPlan plan = load_sheet(model, sheet, sources.warnings);
-      build_fan(model.sys, plan, SourcePoint{}, nullptr, resolve_threads(options.threads));
+      build_fan(model.sys, plan, SourcePoint{}, nullptr, resolve_threads(threads));
       sources.system = &model.sys;
       sources.title = display(sheet) + " (from " + display(report_path.filename()) + ")";
       compare_headers(model.sys.params, sources.results, sources.notes);
@@ -60,7 +57,7 @@ PlotResult plot_folder(const std::filesystem::path& path, const PlotOptions& opt
         sources.notes.push_back("The sheet " + display(sheet.filename()) +
                                 " is newer than the report: it may have changed since the run.");
       }
-      result.with_system = true;
+      with_system = true;
     } catch (const RunError& e) {
       sources.notes.push_back("The sheet beside the report cannot be read, so the system is not "
                               "shown: " + e.failure().describe());
@@ -89,6 +86,21 @@ PlotResult plot_folder(const std::filesystem::path& path, const PlotOptions& opt
   } catch (const std::exception& e) {
     sources.notes.push_back(e.what());
   }
+
+  return sources;
+}
+
+PlotResult plot_folder(const std::filesystem::path& path, const PlotOptions& options) {
+  std::error_code ec;
+  const bool folder_given = std::filesystem::is_directory(path, ec);
+  const std::filesystem::path report_path = folder_given ? path / REPORT_FILE : path;
+  const std::filesystem::path folder =
+      report_path.has_parent_path() ? report_path.parent_path() : std::filesystem::path(".");
+
+  PlotResult result;
+  Model model;
+  const ReportSources sources = folder_report_sources(report_path, read_report(report_path), model,
+                                                      options.threads, result.with_system);
 
   const std::filesystem::path out = options.output_dir.empty() ? folder : options.output_dir;
   result.page = out / REPORT_PAGE_FILE;

@@ -90,7 +90,7 @@ void ResultSet::commit() {
     // A file the run did not write (OUT_MR.txt when no pass ran) leaves the
     // folder's own as it was.
     if (!std::filesystem::exists(temporary(name), ec)) continue;
-    std::filesystem::rename(temporary(name), dir_ / name, ec);
+    platform::replace_file(temporary(name), dir_ / name, ec);
     if (ec) {
       committed_ = false;
       fail_output(display(dir_ / name), "cannot move the finished file into place: " + ec.message());

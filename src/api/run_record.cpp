@@ -1,7 +1,5 @@
 #include "api/run_record.h"
 
-#include <openssl/evp.h>
-
 #include <cmath>
 #include <fstream>
 #include <limits>
@@ -11,6 +9,7 @@
 #include <stdexcept>
 #include <vector>
 
+#include "platform/sha256.h"
 #include "support/files.h"
 
 namespace varnock {
@@ -27,29 +26,17 @@ Json number(double v) { return std::isfinite(v) ? Json(v) : Json(nullptr); }
 std::string file_sha256(const std::filesystem::path& path) {
   std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(open_file(path, "rb"), std::fclose);
   if (!file) throw std::runtime_error(display(path) + ": cannot read: " + last_error_text());
-  std::unique_ptr<EVP_MD_CTX, void (*)(EVP_MD_CTX*)> ctx(EVP_MD_CTX_new(), EVP_MD_CTX_free);
-  if (!ctx || EVP_DigestInit_ex(ctx.get(), EVP_sha256(), nullptr) != 1) {
-    throw std::runtime_error("SHA-256 is not available");
-  }
+  platform::Sha256 hash;
   std::vector<unsigned char> chunk(1 << 20);
   for (;;) {
     const std::size_t got = std::fread(chunk.data(), 1, chunk.size(), file.get());
-    if (got > 0) EVP_DigestUpdate(ctx.get(), chunk.data(), got);
+    hash.update(chunk.data(), got);
     if (got < chunk.size()) break;
   }
   if (std::ferror(file.get())) {
     throw std::runtime_error(display(path) + ": cannot read: " + last_error_text());
   }
-  unsigned char digest[EVP_MAX_MD_SIZE];
-  unsigned int length = 0;
-  EVP_DigestFinal_ex(ctx.get(), digest, &length);
-  static const char* const hex = "0123456789abcdef";
-  std::string text;
-  for (unsigned int i = 0; i < length; ++i) {
-    text += hex[digest[i] >> 4];
-    text += hex[digest[i] & 15];
-  }
-  return text;
+  return hash.hex_digest();
 }
 
 std::string run_record_text(const std::filesystem::path& sheet,

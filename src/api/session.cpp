@@ -5,6 +5,7 @@
 #include "api/run_record.h"
 #include "api/simd_choice.h"
 #include "model/model.h"
+#include "report/figures.h"
 #include "report/report_page.h"
 #include "run/run_driver.h"
 #include "support/files.h"
@@ -85,6 +86,11 @@ RunResult Session::run(const std::filesystem::path& sheet, const std::filesystem
     return RunFailure{FailureKind::Unsupported, display(sheet), 0, 0,
                       std::string("the fast mode's ") + simd_path_name(options.simd) +
                           " path is not available on this processor or in this build"};
+  }
+  if (options.figures != FigureFormat::None) {
+    if (const std::optional<std::string> why = figures_unavailable()) {
+      return RunFailure{FailureKind::Unsupported, display(sheet), 0, 0, *why};
+    }
   }
   std::error_code ec;
   if (!std::filesystem::is_directory(output_dir, ec)) {

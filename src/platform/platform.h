@@ -1,16 +1,21 @@
 // What differs between Linux (and other POSIX systems) and Windows, behind
 // one small interface: processes, the machine's name, terminals, stop
 // requests from the console, file locks, opening files by their Unicode
-// names, the CPUs a process may use and the C library's maths. One source
-// file per platform implements it (platform_posix.cpp, platform_windows.cpp);
-// nothing else in the tree asks which platform it is built for.
+// names and reading them beside their writers, the default browser, the
+// CPUs a process may use and the C library's maths. One source
+// file per platform implements it (platform_posix.cpp, platform_windows.cpp),
+// but for the program's arguments and console (console_*.cpp, which only the
+// programs link); nothing else in the tree asks which platform it is built
+// for.
 #pragma once
 
 #include <atomic>
 #include <cstdio>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
+#include <vector>
 
 namespace varnock::platform {
 
@@ -24,12 +29,40 @@ bool process_ended(long long pid);
 // The machine's name, or "" when it cannot be told.
 std::string host_name();
 
+// The program's arguments in UTF-8. On Windows they are read again from the
+// UTF-16 command line: argv there is in the ANSI code page, which cannot
+// hold every name (a folder called 結果 on a western system). Elsewhere
+// they are argv.
+std::vector<std::string> utf8_arguments(int argc, char** argv);
+
+// Has the console show the UTF-8 the program writes (Windows; elsewhere
+// terminals take UTF-8 as it is).
+void use_utf8_console();
+
 bool stdin_is_terminal();
 bool stderr_is_terminal();
 
 // The file opened by its name, Unicode on every platform (a wide name on
 // Windows): std::fopen's modes, nullptr and errno set on failure.
 std::FILE* open_file(const std::filesystem::path& path, const char* mode);
+
+// A file's bytes, read at once while other processes may go on writing,
+// truncating, renaming or deleting it (on Windows the handle shares read,
+// write and delete access), so that a reader never makes a writer fail.
+// Nothing when it cannot be opened or read, is not a regular file, or holds
+// more than max_bytes.
+std::optional<std::string> read_file_shared(const std::filesystem::path& path, std::size_t max_bytes);
+
+// Opens url in the desktop's default browser, detached from this process
+// (xdg-open with its output silenced; the shell on Windows). False when that
+// could not even be started.
+bool open_in_browser(const std::string& url);
+
+// Moves the file from over to, replacing a file of that name in one step
+// (rename on POSIX, MoveFileExW with MOVEFILE_REPLACE_EXISTING on Windows):
+// a reader sees the old file or the new one, never none.
+void replace_file(const std::filesystem::path& from, const std::filesystem::path& to,
+                  std::error_code& ec);
 
 // The folder the drop-in library exchanges its files in when the caller
 // does not say: the front end's C:\VBA_C_APP64\ on Windows; elsewhere

@@ -3,9 +3,11 @@
 #include <signal.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cmath>
 #include <cstdlib>
 #include <fstream>
@@ -13,6 +15,7 @@
 
 #if defined(__linux__)
 #include <sched.h>
+#include <sys/syscall.h>
 #endif
 
 #include "platform/platform.h"
@@ -36,6 +39,11 @@ bool stdin_is_terminal() { return ::isatty(STDIN_FILENO) == 1; }
 bool stderr_is_terminal() { return ::isatty(STDERR_FILENO) == 1; }
 
 std::FILE* open_file(const std::filesystem::path& path, const char* mode) { return std::fopen(path.c_str(), mode); }
+
+void replace_file(const std::filesystem::path& from, const std::filesystem::path& to, std::error_code& ec) {
+  ec.clear();
+  if (std::rename(from.c_str(), to.c_str()) != 0) ec.assign(errno, std::generic_category());
+}
 
 std::filesystem::path default_exchange_folder() {
   const char* dir = std::getenv("VARNOCK_DIR");
@@ -189,6 +197,99 @@ std::unique_ptr<FileLock> FileLock::try_take(const std::filesystem::path& path, 
   }
   throw std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again),
                           "the lock file kept being replaced");
+}
+
+// --- reading beside a writer; the browser ---------------------------------------
+
+std::optional<std::string> read_file_shared(const std::filesystem::path& path, std::size_t max_bytes) {
+  // POSIX readers never stand in a writer's way. O_NONBLOCK only so that a
+  // FIFO put in the file's place cannot hang the reader; it is refused below.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) return std::nullopt;
+  std::optional<std::string> bytes;
+  struct stat st {};
+  if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
+    std::string text;
+    char chunk[1 << 16];
+    for (;;) {
+      const ssize_t got = ::read(fd, chunk, sizeof chunk);
+      if (got < 0 && errno == EINTR) continue;
+      if (got < 0 || text.size() + static_cast<std::size_t>(got) > max_bytes) break;
+      if (got == 0) {
+        bytes = std::move(text);
+        break;
+      }
+      text.append(chunk, static_cast<std::size_t>(got));
+    }
+  }
+  ::close(fd);
+  return bytes;
+}
+
+namespace {
+
+// Closes every descriptor from `from` up, so that the browser an opener
+// starts holds none of ours: an inherited listening socket would keep the
+// port taken after this process has ended.
+void close_descriptors_from(int from) {
+#if defined(__linux__) && defined(SYS_close_range)
+  if (::syscall(SYS_close_range, static_cast<unsigned>(from), ~0u, 0u) == 0) return;
+#endif
+  long limit = ::sysconf(_SC_OPEN_MAX);
+  if (limit < 0 || limit > 65536) limit = 65536;
+  for (int fd = from; fd < limit; ++fd) ::close(fd);
+}
+
+}  // namespace
+
+bool open_in_browser(const std::string& url) {
+  // The opener runs as a grandchild in a session of its own: the child that
+  // forks it exits at once, so nothing is left to reap and Ctrl-C in this
+  // terminal does not reach the browser. A pipe closed on exec tells
+  // whether xdg-open could be started at all. Everything the children
+  // need is made before the fork.
+  char program[] = "xdg-open";
+  std::string address = url;
+  char* const argv[] = {program, address.data(), nullptr};
+  int report[2];
+  if (::pipe(report) != 0) return false;
+  ::fcntl(report[0], F_SETFD, FD_CLOEXEC);
+  ::fcntl(report[1], F_SETFD, FD_CLOEXEC);
+  const pid_t child = ::fork();
+  if (child == 0) {
+    ::setsid();
+    const pid_t opener = ::fork();
+    if (opener != 0) ::_exit(opener < 0 ? 1 : 0);
+    const int null = ::open("/dev/null", O_RDWR);
+    if (null >= 0) {
+      ::dup2(null, STDIN_FILENO);
+      ::dup2(null, STDOUT_FILENO);
+      ::dup2(null, STDERR_FILENO);
+    }
+    if (report[1] != 3) ::dup2(report[1], 3);
+    ::fcntl(3, F_SETFD, FD_CLOEXEC);
+    close_descriptors_from(4);
+    ::execvp(program, argv);
+    const int error = errno;
+    if (::write(3, &error, sizeof error) < 0) {
+      // Nobody to tell.
+    }
+    ::_exit(127);
+  }
+  ::close(report[1]);
+  int status = 0;
+  bool started = false;
+  if (child > 0) {
+    while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
+    }
+    int error = 0;
+    ssize_t got = 0;
+    while ((got = ::read(report[0], &error, sizeof error)) < 0 && errno == EINTR) {
+    }
+    started = WIFEXITED(status) && WEXITSTATUS(status) == 0 && got == 0;
+  }
+  ::close(report[0]);
+  return started;
 }
 
 }  // namespace varnock::platform

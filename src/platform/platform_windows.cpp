@@ -5,6 +5,8 @@
 #include <io.h>
 
 #include <cstring>
+#include <optional>
+#include <string>
 #include <system_error>
 
 #include "platform/platform.h"
@@ -52,6 +54,13 @@ bool stderr_is_terminal() { return _isatty(_fileno(stderr)) != 0; }
 std::FILE* open_file(const std::filesystem::path& path, const char* mode) {
   const std::wstring wide_mode(mode, mode + std::strlen(mode));
   return _wfopen(path.c_str(), wide_mode.c_str());
+}
+
+void replace_file(const std::filesystem::path& from, const std::filesystem::path& to, std::error_code& ec) {
+  ec.clear();
+  if (!MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    ec.assign(static_cast<int>(GetLastError()), std::system_category());
+  }
 }
 
 std::filesystem::path default_exchange_folder() { return std::filesystem::path(L"C:\\VBA_C_APP64\\"); }
@@ -182,6 +191,51 @@ std::unique_ptr<FileLock> FileLock::try_take(const std::filesystem::path& path, 
   }
   throw std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again),
                           "the lock file kept being replaced");
+}
+
+// --- reading beside a writer; the browser ---------------------------------------
+
+std::optional<std::string> read_file_shared(const std::filesystem::path& path, std::size_t max_bytes) {
+  // Every sharing mode, so that the front end's library truncating the file
+  // in place, or a run moving its new set over it, never fails while this
+  // handle is open.
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, SHARE_ALL, nullptr, OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return std::nullopt;
+  std::optional<std::string> bytes;
+  if (GetFileType(file) == FILE_TYPE_DISK) {
+    std::string text;
+    char chunk[1 << 16];
+    for (;;) {
+      DWORD got = 0;
+      if (!ReadFile(file, chunk, sizeof chunk, &got, nullptr) || text.size() + got > max_bytes) break;
+      if (got == 0) {
+        bytes = std::move(text);
+        break;
+      }
+      text.append(chunk, got);
+    }
+  }
+  CloseHandle(file);
+  return bytes;
+}
+
+bool open_in_browser(const std::string& url) {
+  const int length = MultiByteToWideChar(CP_UTF8, 0, url.data(), static_cast<int>(url.size()), nullptr, 0);
+  if (length <= 0) return false;
+  std::wstring wide(static_cast<std::size_t>(length), L'\0');
+  MultiByteToWideChar(CP_UTF8, 0, url.data(), static_cast<int>(url.size()), wide.data(), length);
+  // shell32 is loaded when asked for, not linked: the drop-in DLL is built
+  // from this file too and must import nothing but KERNEL32 and msvcrt. It
+  // stays loaded, as the shell may have left work running in it.
+  HMODULE shell = LoadLibraryW(L"shell32.dll");
+  if (shell == nullptr) return false;
+  using ShellExecuteFunction = HINSTANCE(WINAPI*)(HWND, LPCWSTR, LPCWSTR, LPCWSTR, LPCWSTR, INT);
+  const auto execute = reinterpret_cast<ShellExecuteFunction>(
+      reinterpret_cast<void (*)()>(GetProcAddress(shell, "ShellExecuteW")));
+  if (execute == nullptr) return false;
+  const HINSTANCE done = execute(nullptr, L"open", wide.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+  return reinterpret_cast<INT_PTR>(done) > 32;  // its documented way of saying it succeeded
 }
 
 }  // namespace varnock::platform

@@ -326,15 +326,7 @@ constexpr double LAYOUT_WIDTH = 1100, LAYOUT_HEIGHT = 460;
 
 }  // namespace
 
-const char* figure_extension(FigureFormat format) {
-  switch (format) {
-    case FigureFormat::Png: return "png";
-    case FigureFormat::Svg: return "svg";
-    case FigureFormat::Pdf: return "pdf";
-    case FigureFormat::None: return "";
-  }
-  return "";
-}
+std::optional<std::string> figures_unavailable() { return std::nullopt; }
 
 void write_map_figure(const MapFigure& map, FigureFormat format, const std::filesystem::path& path) {
   render(format, path, MAP_WIDTH, MAP_HEIGHT, [&](cairo_t* cr) { draw_map(cr, map); });

@@ -17,6 +17,11 @@ namespace varnock {
 // "png", "svg", "pdf": the file name extension.
 const char* figure_extension(FigureFormat format);
 
+// Why this build cannot draw figures (the Windows build has no cairo), or
+// nothing when it can. Where it cannot, the functions below throw
+// std::runtime_error with that text.
+std::optional<std::string> figures_unavailable();
+
 struct MapFigure {
   std::string name;   // IXY, IUV or IUV_P
   std::string title;

@@ -181,6 +181,16 @@ void write_report_page(const ReportSources& sources, const std::filesystem::path
   out.close();
 }
 
+const char* figure_extension(FigureFormat format) {
+  switch (format) {
+    case FigureFormat::Png: return "png";
+    case FigureFormat::Svg: return "svg";
+    case FigureFormat::Pdf: return "pdf";
+    case FigureFormat::None: return "";
+  }
+  return "";
+}
+
 std::vector<std::string> report_figure_names(FigureFormat format, bool with_system) {
   if (format == FigureFormat::None) return {};
   const std::string ext = figure_extension(format);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <numbers>
 #include <cstdio>
 #include <limits>
 
@@ -169,7 +170,7 @@ SystemLayout system_layout(const SystemState& sys, int rays_per_set) {
   std::vector<int> ring;
   if (p.NRING > 0) {
     std::vector<int> candidates{0, p.NRING - 1};
-    for (double turn : {M_PI / 2, 3 * M_PI / 2}) {
+    for (double turn : {std::numbers::pi / 2, 3 * std::numbers::pi / 2}) {
       const double near = std::floor(turn / 6.28 * p.NRING);
       for (double d = -1; d <= 2; ++d) {
         const double j = near + d;

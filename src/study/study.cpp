@@ -5,11 +5,9 @@
 #include <cctype>
 #include <chrono>
 #include <cmath>
-#include <fstream>
 #include <mutex>
 #include <nlohmann/json.hpp>
 #include <set>
-#include <sstream>
 #include <stdexcept>
 #include <thread>
 
@@ -23,6 +21,7 @@
 #include "study/trial_statistics.h"
 #include "support/files.h"
 #include "support/number_text.h"
+#include "support/process_files.h"
 
 namespace varnock {
 namespace {
@@ -39,60 +38,14 @@ constexpr double MOST_POINTS = 1e12;
 // one core.
 constexpr std::int64_t LARGE_POINT_STEPS = 5'000'000;
 
-std::string read_all(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) throw std::runtime_error(display(path) + ": cannot read: " + last_error_text());
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
-// Names no other process writes, on this machine or another that shares
-// the folder (tasks of one study may run into one folder).
-std::string process_tag() {
-  std::string tag = platform::host_name();
-  for (char& c : tag) {
-    if (!std::isalnum(static_cast<unsigned char>(c)) && c != '-') c = '_';
-  }
-  return tag + "-" + std::to_string(platform::process_id());
-}
-
-// True when a name ends in the tag of a process on this machine that has
-// ended (a study killed part way leaves its scratch folders and half-written
-// records behind). Another machine's names are left alone: whether their
-// process lives cannot be told from here.
-bool left_by_dead_process(const std::string& name) {
-  const std::string mine = process_tag();
-  const std::string host = mine.substr(0, mine.rfind('-') + 1);
-  const std::size_t at = name.rfind(host);
-  if (at == std::string::npos || at == 0 || name[at - 1] != '-') return false;
-  std::string rest = name.substr(at + host.size());
-  rest = rest.substr(0, rest.find('-'));  // scratch folders end -PID-WORKER
-  if (rest.empty() || rest.size() > 9 || rest.find_first_not_of("0123456789") != std::string::npos) return false;
-  const long long pid = std::stoll(rest);
-  return pid != platform::process_id() && platform::process_ended(pid);
-}
-
+// What a study's processes write and may leave behind when killed: scratch
+// folders of its workers and files under temporary names.
 void remove_leftovers(const std::filesystem::path& folder) {
-  std::error_code ec;
-  for (const std::filesystem::path& dir : {folder, folder / POINTS_FOLDER}) {
-    for (const auto& entry : std::filesystem::directory_iterator(dir, ec)) {
-      const std::string name = entry.path().filename().string();
-      const bool ours = name.rfind(".work-", 0) == 0 || name.find(".varnock-tmp-") != std::string::npos;
-      if (ours && left_by_dead_process(name)) std::filesystem::remove_all(entry.path(), ec);
-    }
-  }
-}
-
-// Written whole or not at all: under a temporary name, then moved.
-void write_atomically(const std::filesystem::path& path, const std::string& text) {
-  const std::filesystem::path temporary = path.string() + ".varnock-tmp-" + process_tag();
-  {
-    OutputFile out(temporary);
-    out.write(text);
-    out.close();
-  }
-  std::filesystem::rename(temporary, path);
+  const auto ours = [](const std::string& name) {
+    return name.rfind(".work-", 0) == 0 || name.find(".varnock-tmp-") != std::string::npos;
+  };
+  remove_left_by_dead_processes(folder, ours);
+  remove_left_by_dead_processes(folder / POINTS_FOLDER, ours);
 }
 
 std::string hex(const std::string& bytes) {
@@ -293,12 +246,12 @@ std::map<std::int64_t, std::string> records_in(const std::filesystem::path& fold
   std::map<std::int64_t, std::string> found;
   std::error_code ec;
   for (const auto& entry : std::filesystem::directory_iterator(folder / POINTS_FOLDER, ec)) {
-    const std::string name = entry.path().filename().string();
+    const std::string name = display(entry.path().filename());
     if (name.size() != 13 || name.substr(8) != ".json" ||
         name.substr(0, 8).find_first_not_of("0123456789") != std::string::npos) {
       continue;
     }
-    found[std::stoll(name.substr(0, 8))] = read_all(entry.path());
+    found[std::stoll(name.substr(0, 8))] = read_whole_file(entry.path());
   }
   return found;
 }
@@ -688,7 +641,7 @@ StudyResult run_study(const StudyDefinition& d, const StudyOptions& options) {
   const std::filesystem::path study_file = folder / STUDY_FILE;
   std::error_code ec;
   if (std::filesystem::exists(study_file, ec)) {
-    if (read_all(study_file) != definition) {
+    if (read_whole_file(study_file) != definition) {
       throw std::invalid_argument(display(folder) + " holds another study (its study.json differs); choose another "
                                "folder, or remove that one");
     }
@@ -803,14 +756,14 @@ StudyResult merge_studies(const std::vector<std::filesystem::path>& folders,
   if (!std::filesystem::is_regular_file(folders.front() / STUDY_FILE, missing_ec)) {
     throw std::invalid_argument(display(folders.front()) + " is not a study folder (it has no study.json)");
   }
-  const std::string definition = read_all(folders.front() / STUDY_FILE);
+  const std::string definition = read_whole_file(folders.front() / STUDY_FILE);
   std::map<std::int64_t, std::string> all;
   for (const std::filesystem::path& f : folders) {
     std::error_code ec;
     if (!std::filesystem::is_regular_file(f / STUDY_FILE, ec)) {
       throw std::invalid_argument(display(f) + " is not a study folder (it has no study.json)");
     }
-    if (read_all(f / STUDY_FILE) != definition) {
+    if (read_whole_file(f / STUDY_FILE) != definition) {
       throw std::invalid_argument(display(f) + " holds another study than " + display(folders.front()) +
                                " (their study.json differ)");
     }

@@ -2,10 +2,13 @@
 
 #include <cerrno>
 #include <cstring>
+#include <memory>
+#include <stdexcept>
 #include <system_error>
 #include <vector>
 
 #include "platform/platform.h"
+#include "support/process_files.h"
 #include "support/run_error.h"
 
 namespace varnock {
@@ -16,6 +19,10 @@ constexpr std::size_t OUTPUT_BUFFER_BYTES = 1u << 20;
 std::FILE* open_file(const std::filesystem::path& path, const char* mode) { return platform::open_file(path, mode); }
 
 std::string last_error_text() { return std::generic_category().message(errno); }
+
+std::filesystem::path utf8_path(std::string_view text) {
+  return std::filesystem::path(std::u8string(text.begin(), text.end()));
+}
 
 std::string display(const std::filesystem::path& path) {
   // UTF-8 on every platform; the narrow conversion of a wide Windows path
@@ -59,6 +66,34 @@ std::string read_sheet_bytes(const std::filesystem::path& path, std::size_t max_
   std::fclose(file);
   if (failed) fail_sheet(name, "cannot read the sheet: " + reason);
   return bytes;
+}
+
+std::string read_whole_file(const std::filesystem::path& path) {
+  errno = 0;
+  std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(open_file(path, "rb"), std::fclose);
+  if (!file) throw std::runtime_error(display(path) + ": cannot read: " + last_error_text());
+  std::string bytes;
+  char chunk[1 << 16];
+  std::size_t got = 0;
+  while ((got = std::fread(chunk, 1, sizeof chunk, file.get())) > 0) bytes.append(chunk, got);
+  if (std::ferror(file.get())) throw std::runtime_error(display(path) + ": cannot read: " + last_error_text());
+  return bytes;
+}
+
+void write_atomically(const std::filesystem::path& path, std::string_view text) {
+  std::filesystem::path temporary = path;
+  temporary += ".varnock-tmp-" + process_tag();
+  {
+    OutputFile out(temporary);
+    out.write(text);
+    out.close();
+  }
+  std::error_code ec;
+  platform::replace_file(temporary, path, ec);
+  if (ec) {
+    std::filesystem::remove(temporary, ec);
+    fail_output(display(path), "cannot move the finished file into place: " + ec.message());
+  }
 }
 
 OutputFile::OutputFile(const std::filesystem::path& path) : path_(path) {

@@ -15,13 +15,27 @@ std::FILE* open_file(const std::filesystem::path& path, const char* mode);
 // The reason for the last failed call, from errno.
 std::string last_error_text();
 
-// A path as the messages show it.
+// A path as the messages show it: UTF-8.
 std::string display(const std::filesystem::path& path);
+
+// The path named by UTF-8 text, such as an argument of the command line.
+// (A path made from a plain std::string takes the ANSI code page on
+// Windows.)
+std::filesystem::path utf8_path(std::string_view text);
 
 // Reads a whole file in binary, refusing it once it passes max_bytes; the
 // reading stops there, so a device or a runaway file cannot hang the run.
 // Failures are reported as sheet failures of that file.
 std::string read_sheet_bytes(const std::filesystem::path& path, std::size_t max_bytes);
+
+// A whole file in binary; throws std::runtime_error naming the file when it
+// cannot be read.
+std::string read_whole_file(const std::filesystem::path& path);
+
+// Writes the file whole or not at all: under a temporary name that no other
+// process uses (it ends ".varnock-tmp-" and the process's tag), then moved
+// over the old one. Throws an output failure or std::filesystem_error.
+void write_atomically(const std::filesystem::path& path, std::string_view text);
 
 // A result file, written in binary through a large buffer. Lines carry their
 // own CR LF. Any failure to open, write or close throws an output failure.

@@ -4,7 +4,7 @@ import js from "@eslint/js";
 
 const browser = Object.fromEntries(
   ["document", "window", "location", "navigator", "performance", "requestAnimationFrame", "setTimeout",
-    "clearTimeout", "URL", "URLSearchParams", "Blob", "Image", "XMLSerializer", "MouseEvent", "console"]
+    "clearTimeout", "URL", "URLSearchParams", "Blob", "Image", "XMLSerializer", "MouseEvent", "console", "fetch"]
     .map((name) => [name, "readonly"]));
 
 export default [

@@ -76,7 +76,8 @@ function profiles(map) {
 export function mapsSection(data, view, figures, legendHtml) {
   const sections = data.maps.map((map) => {
     const name = esc(map.name);
-    const scale = (view.scale[map.name] = view.initialScale);
+    // A scale the reader chose stays when the page draws a new report.
+    const scale = (view.scale[map.name] = view.scale[map.name] || view.initialScale);
     const checked = (v) => (v === scale ? " checked" : "");
     const selectedNote = map.selected
       ? `<p class="explain">Outlined: the selected cell [${map.selected[0]}][${map.selected[1]}], whose rays make IUV_P.</p>` : "";

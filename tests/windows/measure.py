@@ -7,8 +7,11 @@ and which function and arguments were responsible. With --calls it also
 evaluates every maths call of every sheet on both platforms and counts the
 calls whose results differ, by function and by distance in the last place.
 
+With --exe the Windows side is varnock.exe run (on 3 threads) and the Linux
+side the Linux build's varnock run (on 1), one process a sheet.
+
 Usage: measure.py --config build-windows/tests/windows/windows_test_config.json
-                  [--count N] [--seed S] [--narrow] [--calls]
+                  [--count N] [--seed S] [--narrow] [--calls] [--exe]
 """
 
 import argparse
@@ -21,6 +24,22 @@ sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import sheets  # noqa: E402
 from build_setup import Setup  # noqa: E402
 from result_files import differences, shape_problems  # noqa: E402
+from runners import read_results  # noqa: E402
+
+
+def tool_results(config, batch):
+    """The batch run with varnock.exe under Wine and with the Linux varnock."""
+    os.environ["VARNOCK_WINDOWS_TEST_CONFIG"] = config
+    from test_windows_cli import linux_cli, windows_cli
+    results = {}
+    for cli, threads in ((windows_cli(), "3"), (linux_cli(), "1")):
+        cli.reset()
+        results[cli.name] = {}
+        for name, data in batch:
+            cli.put(os.path.join(name, "IN_FM.txt"), data)
+            cli.run("run", name + "/IN_FM.txt", "-o", name, "-t", threads, "-q", "--no-report")
+            results[cli.name][name] = read_results(cli.path(name))
+    return results["Windows"], results["Linux"]
 
 
 def count_calls(setup, explainer, batch):
@@ -61,6 +80,8 @@ def main():
                         help="name the responsible calls (slower)")
     parser.add_argument("--calls", action="store_true",
                         help="also count the maths calls of all sheets that the runtimes round differently")
+    parser.add_argument("--exe", action="store_true",
+                        help="compare varnock.exe run with the Linux varnock run instead of the libraries")
     args = parser.parse_args()
 
     setup = Setup(args.config)
@@ -70,11 +91,14 @@ def main():
         batch = (sheets.example_sheets() + [sheets.every_surface_type_sheet()] +
                  sheets.zero_sheets() + sheets.varied_sheets(args.count, args.seed))
         start = time.time()
-        windows, linux = setup.windows(), setup.linux()
-        windows.reset()
-        linux.reset()
-        win = windows.run_sheets(batch)
-        lin = linux.run_sheets(batch)
+        if args.exe:
+            win, lin = tool_results(args.config, batch)
+        else:
+            windows, linux = setup.windows(), setup.linux()
+            windows.reset()
+            linux.reset()
+            win = windows.run_sheets(batch)
+            lin = linux.run_sheets(batch)
         print("ran %d sheets on both platforms in %.1f s" % (len(batch), time.time() - start))
 
         explainer = setup.explainer()

@@ -29,7 +29,7 @@ from result_files import LABEL_RATIO, crlf_lines, differences, shape_problems  #
 
 SETUP = Setup(os.environ.get("VARNOCK_WINDOWS_TEST_CONFIG", "windows_test_config.json"))
 SYSTEM_DLLS = re.compile(r"(kernel32|msvcrt|ucrtbase|api-ms-win-crt-[a-z0-9-]+|ntdll|advapi32|"
-                         r"user32|bcrypt)\.dll", re.IGNORECASE)
+                         r"user32|bcrypt|shell32|ws2_32|mswsock)\.dll", re.IGNORECASE)
 
 
 class WindowsAgainstLinux(unittest.TestCase):
