@@ -6,21 +6,9 @@
 #include <shellapi.h>
 
 #include "platform/platform.h"
+#include "platform/utf8_of_wide.h"
 
 namespace varnock::platform {
-namespace {
-
-std::string utf8_of(const wchar_t* text) {
-  const int bytes = WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
-  if (bytes <= 1) return "";
-  std::string out(static_cast<std::size_t>(bytes), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, text, -1, out.data(), bytes, nullptr, nullptr);
-  out.resize(static_cast<std::size_t>(bytes - 1));
-  return out;
-}
-
-}  // namespace
-
 std::vector<std::string> utf8_arguments(int argc, char** argv) {
   int count = 0;
   LPWSTR* wide = CommandLineToArgvW(GetCommandLineW(), &count);

@@ -10,18 +10,10 @@
 #include <system_error>
 
 #include "platform/platform.h"
+#include "platform/utf8_of_wide.h"
 
 namespace varnock::platform {
 namespace {
-
-std::string utf8_of(const wchar_t* text) {
-  const int bytes = WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
-  if (bytes <= 1) return "";
-  std::string out(static_cast<std::size_t>(bytes), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, text, -1, out.data(), bytes, nullptr, nullptr);
-  out.resize(static_cast<std::size_t>(bytes - 1));
-  return out;
-}
 
 std::system_error windows_error(const char* what) {
   return std::system_error(static_cast<int>(GetLastError()), std::system_category(), what);
