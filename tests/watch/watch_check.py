@@ -253,24 +253,16 @@ def check_requests(watch, folder):
             check(head not in body, f"{method} {target}: the answer holds bytes of {name}")
     print(f"ok: {len(refused)} requests without the token or beside it: 403 or 404, no file's bytes")
 
-    for method in ("POST", "PUT", "DELETE"):
-        status, headers, _ = ask(port, method, f"/{token}/state")
-        check(status == 405 and headers.get("Allow") == "GET, HEAD", f"{method} with the token: {status}")
-    for host in ("evil.example", f"evil.example:{port}", f"127.0.0.1:{port + 1}", ""):
-        status, _, _ = ask(port, "GET", f"/{token}/", host)
-        check(status == 403, f"Host {host!r}: {status}, not 403")
-    status, headers, body = ask(port, "GET", f"/{token}/", f"localhost:{port}")
-    check(status == 200 and b'id="watch-data"' in body, f"the page for localhost:{port}: {status}")
-    policy = headers.get("Content-Security-Policy", "")
-    check("script-src 'sha256-" in policy and "default-src 'none'" in policy and "connect-src 'self'" in policy,
-          f"the page's Content-Security-Policy is {policy!r}")
+    # Which host, method and target gets what is the routes' unit tests'
+    # business; here only that the server on the wire applies them.
+    status, headers, _ = ask(port, "POST", f"/{token}/state")
+    check(status == 405 and headers.get("Allow") == "GET, HEAD", f"POST with the token: {status}")
+    status, _, _ = ask(port, "GET", f"/{token}/", f"evil.example:{port}")
+    check(status == 403, f"another Host: {status}, not 403")
     status, headers, body = ask(port, "HEAD", f"/{token}/")
     check(status == 200 and body == b"" and int(headers.get("Content-Length", "0")) > 1000,
           f"HEAD of the page: {status}, {len(body)} bytes, Content-Length {headers.get('Content-Length')}")
-    status, headers, body = ask(port, "GET", f"/{token}/state")
-    check(status == 200 and headers.get("Content-Type", "").startswith("application/json") and b'"version"' in body,
-          f"the state: {status} {body[:80]!r}")
-    print("ok: POST, PUT, DELETE 405; other hosts 403; HEAD the headers alone; no-store and the page's policy")
+    print("ok: POST 405, another host 403, HEAD the headers alone")
 
 
 # --- the whole check -------------------------------------------------------------
