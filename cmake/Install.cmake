@@ -2,7 +2,7 @@
 #   bin/varnock                          the command-line tool
 #   lib/.../libVarnock64.so              the drop-in library (main6)
 #   lib/.../libvarnock.so*               the library API, with
-#   include/varnock/varnock.h            its header and
+#   include/varnock/{varnock,sheet}.h    its headers and
 #   lib/.../cmake/Varnock/               the package find_package(Varnock) reads
 #   share/doc/varnock/                   README.md and the examples
 # The Windows cross-build installs nothing: its programs ship in the zip
@@ -42,6 +42,7 @@ if(TARGET varnock_shared)
           LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
           INCLUDES DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
   install(FILES ${PROJECT_SOURCE_DIR}/include/varnock/varnock.h
+                ${PROJECT_SOURCE_DIR}/include/varnock/sheet.h
           DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/varnock)
   install(EXPORT VarnockTargets NAMESPACE Varnock:: DESTINATION ${varnock_package_dir})
   configure_package_config_file(${PROJECT_SOURCE_DIR}/cmake/VarnockConfig.cmake.in
@@ -66,4 +67,4 @@ install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION ${CMAKE_INSTALL_DOCDIR
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/docs/ DESTINATION ${CMAKE_INSTALL_DOCDIR}/docs
         FILES_MATCHING PATTERN "*.png")
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/examples/ DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples
-        FILES_MATCHING PATTERN "*.txt")
+        FILES_MATCHING PATTERN "*.txt" PATTERN "*.ipynb")

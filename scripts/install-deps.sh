@@ -15,6 +15,7 @@ packages=(
   libcairo2-dev fonts-dejavu-core  # figures and the drawing of the system, and their font
   esbuild                          # bundles the report pages' scripts at build time
   libboost-dev                     # Beast and Asio (header-only): the HTTP server of varnock watch
+  python3-dev pybind11-dev python3-numpy  # the Python package varnock (import varnock)
 )
 with_tests=false with_mpi=false with_package=false
 for arg in "$@"; do
@@ -32,6 +33,7 @@ if $with_package; then
   packages+=(
     dpkg-dev                         # dpkg-shlibdeps: the Depends of the .deb
     python3                          # writes the Windows zip
+    python3-setuptools python3-wheel python3-pip python3-venv  # the Python wheel, and a venv to try it in
   )
 fi
 if $with_tests; then
@@ -45,6 +47,7 @@ if $with_tests; then
     wine64                           # runs that DLL in a Windows process for its tests
     chromium                         # renders the report pages headless
     python3-pil                      # decodes the screenshots and the figures the pages save
+    python3-pytest python3-matplotlib  # the Python package's tests, its plots and the example notebook
     poppler-utils                    # opens the PDF figures
     clang libclang-rt-14-dev         # libFuzzer, for the fuzz targets
   )

@@ -5,6 +5,8 @@
 #                                        and CMake package, the README and the examples
 #   varnock-VERSION-windows-x86_64.zip   varnock.exe, Varnock64.dll, a README for Windows
 #                                        users and the examples
+#   varnock-VERSION-cp311-...-linux_x86_64.whl  the Python package of the Linux build, for
+#                                        Debian 12's Python (when the build has it)
 # VERSION is the version on the project() line of CMakeLists.txt. The Linux
 # build is made in build-package/ and the Windows cross-build in
 # build-windows/, unless build folders are given: those are packaged as they
@@ -128,6 +130,28 @@ deb=$out/varnock_${version}_$arch.deb
 dpkg-deb --root-owner-group -Zxz --build "$tree" "$work/package.deb" >/dev/null
 mv "$work/package.deb" "$deb"
 made+=("$deb")
+
+# --- The Python wheel -----------------------------------------------------
+# Made offline by Debian's setuptools from the build's package folder: pip
+# builds it in place, with no index and no build isolation.
+if [[ -f $linux_build/python/varnock/__init__.py ]]; then
+  wheel_src=$work/wheel-source
+  mkdir -p "$wheel_src" "$work/wheel"
+  cp -r "$linux_build/python/varnock" "$wheel_src/"
+  rm -rf "$wheel_src/varnock/__pycache__"
+  strip --strip-unneeded "$wheel_src"/varnock/_core*.so
+  cp "$root/packaging/python/setup.py" "$root/packaging/python/README.md" "$wheel_src/"
+  VARNOCK_VERSION=$version PIP_NO_CACHE_DIR=1 /usr/bin/python3 -m pip wheel --quiet --no-index --no-deps \
+    --no-build-isolation --wheel-dir "$work/wheel" "$wheel_src" >"$work/wheel.log" 2>&1 ||
+    { cat "$work/wheel.log" >&2; fail "the Python wheel could not be made"; }
+  wheels=("$work"/wheel/varnock-*.whl)
+  [[ ${#wheels[@]} -eq 1 && -f ${wheels[0]} ]] || fail "pip made no single wheel"
+  rm -f "$out"/varnock-*.whl
+  mv "${wheels[0]}" "$out/"
+  made+=("$out/$(basename "${wheels[0]}")")
+else
+  echo "package: $linux_build has no Python package (python/varnock); no wheel" >&2
+fi
 
 # --- The Windows zip ------------------------------------------------------
 if $with_windows; then

@@ -1,15 +1,20 @@
 // Varnock: illumination ray tracing of a ring source through a coaxial
 // system of lenses, mirrors, lens arrays and stops.
 //
-// A Session runs input sheets and writes the three result files. It keeps
-// the one thing a run leaves for the next, as one loaded copy of the legacy
-// library did: the source point the run ended on, which the next run's fan
-// listing shows.
+// A run reads an input sheet and gives the totals, the three grids and
+// their statistics, in memory or also as the result files in a folder. A
+// Session keeps the one thing a run leaves for the next, as one loaded
+// copy of the legacy library did: the source point the run ended on, which
+// the next run's fan listing shows; varnock::run makes each run a first one.
 //
 //   varnock::Session session;
 //   varnock::RunResult r = session.run("lens.txt", "out/");
 //   if (!r.ok()) std::cerr << r.failure().describe() << '\n';
 //   else std::cout << r.success().totals.ratio << '\n';
+//
+//   varnock::Sheet sheet = varnock::Sheet::read("lens.txt");  // varnock/sheet.h
+//   sheet.set("TH2", 25.0);
+//   r = varnock::run(sheet);  // in memory: no file is written
 #pragma once
 
 #include <array>
@@ -18,6 +23,7 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <variant>
 #include <vector>
@@ -35,6 +41,7 @@ namespace varnock {
 
 struct Model;
 class WorkShare;
+class Sheet;
 
 // File names of the exchange folder.
 inline constexpr const char* SHEET_FILE = "IN_FM.txt";
@@ -96,10 +103,40 @@ struct RunParts {
   double page = 0;    // report.html, figures and CSV (Session::run)
 };
 
+// What a map's numbers say at a glance: where its light is and how evenly
+// it is spread. Positions and sizes are in the map's unit: mm for IXY, mrad
+// for IUV and IUV_P; cell i has its centre at (i - 20) x pitch.
+struct MapStatistics {
+  double sum = 0;                         // the weight in the 41 x 41 window
+  double peak = 0;                        // the largest cell
+  std::array<int, 2> peak_cell{};         // its indices (the first such cell)
+  std::array<double, 2> peak_at{};        // its centre
+  std::array<double, 2> centroid{};       // the weighted mean position
+  std::array<double, 2> rms_width{};      // the weighted RMS distance from it, per axis
+  // Full width at half the peak along the row and the column through the
+  // peak, interpolated linearly between cell centres; where the map does
+  // not fall to half inside the window, the width reaches to the last cell
+  // centre (a lower bound).
+  std::array<double, 2> fwhm{};
+  // Over the cells at or above half the peak: the smallest value over the
+  // mean, and the standard deviation over the mean.
+  double uniformity_min_mean = 0;
+  double uniformity_std_mean = 0;
+  int lit_cells = 0;                          // cells with weight
+  std::optional<double> mean_rays_per_lit_cell;  // when the ray counts are known
+};
+
+// The statistics of the three maps, as the report page shows them; nothing
+// for a map without weight.
+struct RunStatistics {
+  std::optional<MapStatistics> IXY, IUV, IUV_P;
+};
+
 struct RunSuccess {
   RunTotals totals;
   RunParts parts;
   RunMaps maps;
+  RunStatistics statistics;  // filled by Session::run and varnock::run
   // Cells whose text was not entirely a number, counts that were capped, and
   // the like: the run went on with the values shown.
   std::vector<std::string> warnings;
@@ -247,8 +284,25 @@ class Session {
                             const std::filesystem::path& output_dir,
                             const RunOptions& options = {});
 
+  // Runs a sheet held in memory. With an empty output_dir nothing is
+  // written (the report page, figures and CSV the options ask for are
+  // skipped too); otherwise the files are those run(path, output_dir)
+  // writes, replaced as a set.
+  VARNOCK_API RunResult run(const Sheet& sheet, const RunOptions& options = {},
+                            const std::filesystem::path& output_dir = {});
+
  private:
   std::unique_ptr<Model> model_;
 };
 
+// A first run of a sheet, in a fresh model: what a new Session's run gives.
+VARNOCK_API RunResult run(const Sheet& sheet, const RunOptions& options = {},
+                          const std::filesystem::path& output_dir = {});
+
+// The report page (report.html) of a run of sheet, as one self-contained
+// HTML document.
+VARNOCK_API std::string report_page_html(const Sheet& sheet, const RunSuccess& run);
+
 }  // namespace varnock
+
+#include "varnock/sheet.h"

@@ -39,9 +39,11 @@ std::string file_sha256(const std::filesystem::path& path) {
   return hash.hex_digest();
 }
 
-std::string run_record_text(const std::filesystem::path& sheet,
-                            const std::filesystem::path& output_dir, const RunSuccess& run,
-                            const std::string& suffix) {
+namespace {
+
+std::string record_text(const std::string& sheet_name, const std::string& sheet_sha256,
+                        const std::filesystem::path& output_dir, const RunSuccess& run,
+                        const std::string& suffix) {
   const RunTotals& t = run.totals;
   Json record;
   record["program"] = "varnock";
@@ -59,7 +61,7 @@ std::string run_record_text(const std::filesystem::path& sheet,
     }
     record["processes"] = processes;
   }
-  record["sheet"] = {{"path", display(sheet)}, {"sha256", file_sha256(sheet)}};
+  record["sheet"] = {{"path", sheet_name}, {"sha256", sheet_sha256}};
   Json files = Json::object();
   for (const char* name : {FAN_LISTING_FILE, PASS_MARKER_FILE, REPORT_FILE}) {
     const std::filesystem::path path = output_dir / (std::string(name) + suffix);
@@ -89,6 +91,22 @@ std::string run_record_text(const std::filesystem::path& sheet,
                              {"page", run.parts.page}};
   record["warnings"] = run.warnings;
   return record.dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
+}
+
+}  // namespace
+
+std::string run_record_text(const std::string& sheet_name, std::string_view sheet_bytes,
+                            const std::filesystem::path& output_dir, const RunSuccess& run,
+                            const std::string& suffix) {
+  platform::Sha256 hash;
+  hash.update(sheet_bytes.data(), sheet_bytes.size());
+  return record_text(sheet_name, hash.hex_digest(), output_dir, run, suffix);
+}
+
+std::string run_record_text(const std::filesystem::path& sheet,
+                            const std::filesystem::path& output_dir, const RunSuccess& run,
+                            const std::string& suffix) {
+  return record_text(display(sheet), file_sha256(sheet), output_dir, run, suffix);
 }
 
 void write_run_record(const std::filesystem::path& sheet, const std::filesystem::path& output_dir,

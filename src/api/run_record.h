@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "varnock/varnock.h"
@@ -20,7 +21,11 @@ std::string file_sha256(const std::filesystem::path& path);
 
 // The record's JSON text for a run of sheet whose files lie in output_dir,
 // each under its name plus suffix (the temporary names of a set not yet
-// moved into place).
+// moved into place): of a sheet held in memory (its name as messages show
+// it, and its bytes), or of a sheet file.
+std::string run_record_text(const std::string& sheet_name, std::string_view sheet_bytes,
+                            const std::filesystem::path& output_dir, const RunSuccess& run,
+                            const std::string& suffix = "");
 std::string run_record_text(const std::filesystem::path& sheet,
                             const std::filesystem::path& output_dir, const RunSuccess& run,
                             const std::string& suffix = "");

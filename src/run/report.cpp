@@ -32,12 +32,16 @@ const std::string LABEL_TOTAL = bytes({0x83, 0x67, 0x81, 0x5B, 0x83, 0x5E, 0x83,
 const std::string LABEL_TRANS = bytes({0x93, 0xA7, 0x89, 0xDF, 0x8C, 0xF5, 0x90, 0xFC, 0x90, 0x94});
 const std::string LABEL_RATIO = bytes({0x93, 0xA7, 0x89, 0xDF, 0x8C, 0xF5, 0x90, 0xFC, 0x94, 0xE4});
 
-void write_report(Results& res, const RunParams& p, OutputFile& out) {
+void form_totals(Results& res) {
   res.TRANS = 0;
   for (int i = 0; i < GRID_CELLS; ++i) {
     for (int j = 0; j < GRID_CELLS; ++j) res.TRANS = res.TRANS + res.IXY[i][j];
   }
   res.RATIO = res.TRANS / res.TOTAL;  // not a number when nothing was traced
+}
+
+void write_report(Results& res, const RunParams& p, OutputFile& out) {
+  form_totals(res);
 
   std::string text = LABEL_TOTAL + "\t\t";
   append_fixed(text, res.TOTAL);

@@ -9,8 +9,11 @@
 
 namespace varnock {
 
-// Forms TRANS (the sum of IXY, x cell outer, y cell inner) and RATIO, then
-// writes the 132 lines of the report, CR LF each, and closes the file.
+// Forms TRANS (the sum of IXY, x cell outer, y cell inner) and RATIO.
+void form_totals(Results& res);
+
+// Forms the totals, then writes the 132 lines of the report, CR LF each,
+// and closes the file.
 void write_report(Results& res, const RunParams& p, OutputFile& out);
 
 // The labels of the totals, as the Shift-JIS (code page 932) bytes the

@@ -208,15 +208,16 @@ std::int64_t run_passes(Model& model, std::uint64_t positions, unsigned threads,
 // Everything that writes files: the fan listing, the passes and the report.
 void compute_and_write(Model& model, const FanPlan& fan_plan, const OutputNames& output,
                        unsigned threads, const BlockTracer& tracer, const RunOptions& options,
-                       Clock::time_point start, const std::filesystem::path& sheet,
-                       RunSuccess& summary) {
-  const std::string sheet_name = display(sheet);
+                       Clock::time_point start, const SheetInput& sheet, RunSuccess& summary) {
+  const std::string& sheet_name = sheet.name;
   SystemState& sys = model.sys;
   Results& res = model.res;
   const RunParams& p = sys.params;
 
-  // A process that shares a run without writing its files only traces.
-  const bool writes = options.share == nullptr || options.share->writes_files();
+  // A run held in memory, or a process that shares a run without writing
+  // its files, only traces.
+  const bool writes =
+      !output.none() && (options.share == nullptr || options.share->writes_files());
 
   // Model -> fan, listed as it is built: the source point it shows is where
   // the previous run ended.
@@ -244,7 +245,7 @@ void compute_and_write(Model& model, const FanPlan& fan_plan, const OutputNames&
   if (positions > 0 && writes) OutputFile(output.of(PASS_MARKER_FILE)).close();
   // Processes that share the run check that they all read the same sheet.
   const std::uint64_t sheet_hash =
-      options.share != nullptr ? fnv1a(read_sheet_bytes(sheet, MAX_SHEET_BYTES)) : 0;
+      options.share != nullptr ? fnv1a(sheet.bytes) : 0;
   const Clock::time_point tracing = Clock::now();
   summary.totals.rays_traced =
       run_passes(model, positions, threads, tracer, options, start, sheet_name, sheet_hash);
@@ -254,7 +255,11 @@ void compute_and_write(Model& model, const FanPlan& fan_plan, const OutputNames&
 
   // Grids -> report.
   const Clock::time_point reporting = Clock::now();
-  if (report) write_report(res, p, *report);  // a process that only traces has no totals to show
+  if (report) {
+    write_report(res, p, *report);
+  } else {
+    form_totals(res);
+  }
   summary.parts.report = seconds_since(reporting);
 
   RunTotals& t = summary.totals;
@@ -292,18 +297,27 @@ void compute_and_write(Model& model, const FanPlan& fan_plan, const OutputNames&
 
 }  // namespace
 
-FanPlan load_sheet(Model& model, const std::filesystem::path& sheet,
-                   std::vector<std::string>& warnings) {
+FanPlan load_sheet(Model& model, const SheetInput& sheet, std::vector<std::string>& warnings) {
+  if (sheet.bytes.size() > MAX_SHEET_BYTES) {
+    fail_sheet(sheet.name, "the sheet is larger than " + std::to_string(MAX_SHEET_BYTES / (1024 * 1024)) +
+                               " MiB; a sheet is a few kilobytes, so this is not one");
+  }
   model.sys.PI = RUN_PI;
-  read_sheet(SheetCells::parse(read_sheet_bytes(sheet, MAX_SHEET_BYTES)), model.sys, warnings);
+  read_sheet(SheetCells::parse(sheet.bytes), model.sys, warnings);
   FanPlan fan_plan = plan_fan(model.sys.params, MAX_FAN_RAYS);
   if (fan_plan.too_many_cones) {
-    fail_sheet_cell(display(sheet), NTH_COLUMN, NTH_ROW,
+    fail_sheet_cell(sheet.name, NTH_COLUMN, NTH_ROW,
                     "NTH = " + std::to_string(model.sys.params.NTH) + " makes a fan of more than " +
                         std::to_string(MAX_FAN_CONES) + " cones; refused");
   }
-  if (fan_plan.rays > MAX_FAN_RAYS) refuse_oversized_fan(model.sys.params, display(sheet));
+  if (fan_plan.rays > MAX_FAN_RAYS) refuse_oversized_fan(model.sys.params, sheet.name);
   return fan_plan;
+}
+
+FanPlan load_sheet(Model& model, const std::filesystem::path& sheet,
+                   std::vector<std::string>& warnings) {
+  const std::string bytes = read_sheet_bytes(sheet, MAX_SHEET_BYTES);
+  return load_sheet(model, SheetInput{bytes, display(sheet)}, warnings);
 }
 
 unsigned resolve_threads(unsigned requested) {
@@ -311,11 +325,11 @@ unsigned resolve_threads(unsigned requested) {
   return std::clamp(threads, 1u, MAX_THREADS);
 }
 
-RunSuccess run_sheet(Model& model, const std::filesystem::path& sheet, const OutputNames& output,
+RunSuccess run_sheet(Model& model, const SheetInput& sheet, const OutputNames& output,
                      const RunOptions& options, const BlockTracer& tracer) {
   const Clock::time_point start = Clock::now();
   RunSuccess summary;
-  const std::string sheet_name = display(sheet);
+  const std::string& sheet_name = sheet.name;
 
   // Sheet -> model. Everything that can refuse the sheet happens before the
   // first file is written, and a refused sheet leaves the folder alone.
@@ -326,7 +340,9 @@ RunSuccess run_sheet(Model& model, const std::filesystem::path& sheet, const Out
     // every split; only exact sums are the same however the work is shared.
     fail_output(sheet_name, "a run shared among processes needs exact sums (--exact-sums)");
   }
-  if (options.share == nullptr || options.share->writes_files()) require_output_folder(output.dir);
+  if (!output.none() && (options.share == nullptr || options.share->writes_files())) {
+    require_output_folder(output.dir);
+  }
   summary.threads = resolve_threads(options.threads);
   const bool fast = tracer.trace != trace_block_exact;
   summary.mode = fast ? "fast" : "exact";
@@ -339,27 +355,45 @@ RunSuccess run_sheet(Model& model, const std::filesystem::path& sheet, const Out
   } catch (...) {
     // In place, no earlier report may pass for this run's; under temporary
     // names the caller drops the whole set.
-    if (output.in_place()) empty_file(output.dir / REPORT_FILE, false);
+    if (!output.none() && output.in_place()) empty_file(output.dir / REPORT_FILE, false);
     throw;
   }
   summary.elapsed_seconds = seconds_since(start);
   return summary;
 }
 
-RunResult run_sheet_result(Model& model, const std::filesystem::path& sheet,
-                           const OutputNames& output, const RunOptions& options,
-                           const BlockTracer& tracer) {
+namespace {
+
+template <typename Run>
+RunResult without_exceptions(const std::string& sheet_name, Run&& run) {
   try {
-    return run_sheet(model, sheet, output, options, tracer);
+    return run();
   } catch (const RunError& e) {
     return e.failure();
   } catch (const std::bad_alloc&) {
-    return RunFailure{FailureKind::Output, display(sheet), 0, 0, "out of memory"};
+    return RunFailure{FailureKind::Output, sheet_name, 0, 0, "out of memory"};
   } catch (const std::exception& e) {
-    return RunFailure{FailureKind::Output, display(sheet), 0, 0, e.what()};
+    return RunFailure{FailureKind::Output, sheet_name, 0, 0, e.what()};
   } catch (...) {
-    return RunFailure{FailureKind::Output, display(sheet), 0, 0, "an unexpected failure"};
+    return RunFailure{FailureKind::Output, sheet_name, 0, 0, "an unexpected failure"};
   }
+}
+
+}  // namespace
+
+RunResult run_sheet_result(Model& model, const SheetInput& sheet, const OutputNames& output,
+                           const RunOptions& options, const BlockTracer& tracer) {
+  return without_exceptions(sheet.name, [&] { return run_sheet(model, sheet, output, options, tracer); });
+}
+
+RunResult run_sheet_result(Model& model, const std::filesystem::path& sheet,
+                           const OutputNames& output, const RunOptions& options,
+                           const BlockTracer& tracer) {
+  const std::string name = display(sheet);
+  return without_exceptions(name, [&] {
+    const std::string bytes = read_sheet_bytes(sheet, MAX_SHEET_BYTES);
+    return run_sheet(model, SheetInput{bytes, name}, output, options, tracer);
+  });
 }
 
 const char* version() { return VARNOCK_VERSION; }

@@ -22,6 +22,8 @@
 #include "support/files.h"
 #include "support/number_text.h"
 #include "support/process_files.h"
+#include "support/run_error.h"
+#include "varnock/sheet.h"
 
 namespace varnock {
 namespace {
@@ -38,8 +40,9 @@ constexpr double MOST_POINTS = 1e12;
 // one core.
 constexpr std::int64_t LARGE_POINT_STEPS = 5'000'000;
 
-// What a study's processes write and may leave behind when killed: scratch
-// folders of its workers and files under temporary names.
+// What a study's processes write and may leave behind when killed: files
+// under temporary names (and the scratch folders of workers of earlier
+// versions, which ran their points through files).
 void remove_leftovers(const std::filesystem::path& folder) {
   const auto ours = [](const std::string& name) {
     return name.rfind(".work-", 0) == 0 || name.find(".varnock-tmp-") != std::string::npos;
@@ -386,13 +389,21 @@ StudyDefinition StudyDefinition::from_json(const std::string& text) {
 
 namespace {
 
-StudyDefinition definition_base(const std::filesystem::path& sheet, Model& model,
-                                std::vector<std::string>& warnings) {
+StudyDefinition definition_base(const Sheet& sheet, Model& model, std::vector<std::string>& warnings) {
   StudyDefinition d;
-  load_sheet(model, sheet, warnings);  // refuses what a run would refuse
-  d.sheet_name = display(sheet.filename());
-  d.sheet_text = read_sheet_bytes(sheet, MAX_SHEET_BYTES);
+  load_sheet(model, SheetInput{sheet.bytes(), sheet.name()}, warnings);  // refuses what a run would refuse
+  d.sheet_name = display(utf8_path(sheet.name()).filename());
+  d.sheet_text = sheet.bytes();
   return d;
+}
+
+// The sheet file, refused as a run refuses it.
+Sheet read_study_sheet(const std::filesystem::path& sheet) {
+  try {
+    return Sheet::read(sheet);
+  } catch (const Error& e) {
+    throw RunError(e.failure());
+  }
 }
 
 StudyCell resolve(const std::string& name, const Model& model, const SheetCells& cells,
@@ -417,6 +428,12 @@ void warn_fractional(const StudyCell& c, double v, std::vector<std::string>& war
 }  // namespace
 
 StudyDefinition sweep_definition(const std::filesystem::path& sheet,
+                                 const std::vector<std::pair<std::string, std::string>>& sets,
+                                 bool zip, std::vector<std::string>& warnings) {
+  return sweep_definition(read_study_sheet(sheet), sets, zip, warnings);
+}
+
+StudyDefinition sweep_definition(const Sheet& sheet,
                                  const std::vector<std::pair<std::string, std::string>>& sets,
                                  bool zip, std::vector<std::string>& warnings) {
   Model model;
@@ -456,6 +473,13 @@ StudyDefinition sweep_definition(const std::filesystem::path& sheet,
 }
 
 StudyDefinition trials_definition(const std::filesystem::path& sheet,
+                                  const std::vector<std::pair<std::string, std::string>>& jitters,
+                                  std::int64_t trials, std::uint64_t seed,
+                                  std::vector<std::string>& warnings) {
+  return trials_definition(read_study_sheet(sheet), jitters, trials, seed, warnings);
+}
+
+StudyDefinition trials_definition(const Sheet& sheet,
                                   const std::vector<std::pair<std::string, std::string>>& jitters,
                                   std::int64_t trials, std::uint64_t seed,
                                   std::vector<std::string>& warnings) {
@@ -580,13 +604,7 @@ std::optional<PointRecord> run_point(const StudyDefinition& d, std::int64_t inde
   r.index = index;
   r.texts = d.texts(index);
   r.values = d.values(index);
-  std::filesystem::create_directories(dir);
-  const std::filesystem::path sheet = dir / SHEET_FILE;
-  {
-    OutputFile out(sheet);
-    out.write(d.sheet(index));
-    out.close();
-  }
+  const Sheet sheet = Sheet::from_bytes(d.sheet(index), SHEET_FILE);
   RunOptions run_options;
   run_options.threads = threads;
   run_options.fast = d.fast;
@@ -596,8 +614,14 @@ std::optional<PointRecord> run_point(const StudyDefinition& d, std::int64_t inde
   run_options.write_report_page = options.keep_runs;
   run_options.write_run_record = options.keep_runs;
   if (steps) run_options.on_size = [steps](const RunSize& size) { *steps = size.steps; };
-  Session session;  // a fresh model: the point's files are a first run's
-  const RunResult result = session.run(sheet, dir, run_options);
+  // A fresh model: the point's results are a first run's. Only kept runs
+  // write files, the point's sheet among them.
+  RunResult result = [&] {
+    if (!options.keep_runs) return run(sheet, run_options);
+    std::filesystem::create_directories(dir);
+    sheet.write(dir / SHEET_FILE);
+    return run(sheet, run_options, dir);
+  }();
   if (!result.ok()) {
     const RunFailure& f = result.failure();
     if (f.kind == FailureKind::Cancelled) return std::nullopt;
@@ -605,15 +629,15 @@ std::optional<PointRecord> run_point(const StudyDefinition& d, std::int64_t inde
                 (f.row > 0 ? "cell " + cell_name(f.column - 1, f.row - 1) + ": " : std::string()) + f.message;
     return r;
   }
-  const RunSuccess& run = result.success();
+  const RunSuccess& ran = result.success();
   r.ok = true;
-  r.totals = run.totals;
-  r.dxy = run.maps.DXY;
-  r.duv = run.maps.DUV;
-  r.stats["IXY"] = map_statistics(run.maps.IXY, run.maps.DXY);
-  r.stats["IUV"] = map_statistics(run.maps.IUV, 1000 * run.maps.DUV);
-  r.stats["IUV_P"] = map_statistics(run.maps.IUV_P, 1000 * run.maps.DUV);
-  r.ixy = run.maps.IXY;
+  r.totals = ran.totals;
+  r.dxy = ran.maps.DXY;
+  r.duv = ran.maps.DUV;
+  r.stats["IXY"] = map_statistics(ran.maps.IXY, ran.maps.DXY);
+  r.stats["IUV"] = map_statistics(ran.maps.IUV, 1000 * ran.maps.DUV);
+  r.stats["IUV_P"] = map_statistics(ran.maps.IUV_P, 1000 * ran.maps.DUV);
+  r.ixy = ran.maps.IXY;
   return r;
 }
 
@@ -678,8 +702,7 @@ StudyResult run_study(const StudyDefinition& d, const StudyOptions& options) {
   std::atomic<bool> stopped{false};
   std::mutex progress_mutex;
   std::exception_ptr failure;
-  auto work = [&](unsigned w, unsigned threads, std::size_t until) {
-    const std::filesystem::path scratch = folder / (".work-" + process_tag() + "-" + std::to_string(w));
+  auto work = [&](unsigned threads, std::size_t until) {
     try {
       for (std::size_t k; (k = next++) < until;) {
         if (stopped || (options.cancel && options.cancel->load())) {
@@ -689,7 +712,7 @@ StudyResult run_study(const StudyDefinition& d, const StudyOptions& options) {
         const std::int64_t index = pending[k];
         char name[32];
         std::snprintf(name, sizeof name, "%06lld", static_cast<long long>(index));
-        const std::filesystem::path dir = options.keep_runs ? folder / "runs" / name : scratch;
+        const std::filesystem::path dir = options.keep_runs ? folder / "runs" / name : std::filesystem::path();
         const std::optional<PointRecord> r =
             run_point(d, index, dir, options, threads, k == 0 ? &first_steps : nullptr);
         if (!r) {
@@ -709,10 +732,8 @@ StudyResult run_study(const StudyDefinition& d, const StudyOptions& options) {
       if (!failure) failure = std::current_exception();
       stopped = true;
     }
-    std::error_code ignored;
-    std::filesystem::remove_all(scratch, ignored);
   };
-  if (!pending.empty()) work(0, cpus, 1);
+  if (!pending.empty()) work(cpus, 1);
   next = 1;  // the first point's worker counted past it
   if (!failure && !stopped && pending.size() > 1) {
     const bool large = first_steps.load() >= LARGE_POINT_STEPS;
@@ -720,8 +741,8 @@ StudyResult run_study(const StudyDefinition& d, const StudyOptions& options) {
         large ? 1u : static_cast<unsigned>(std::min<std::size_t>(cpus, pending.size() - 1));
     const unsigned threads_each = std::max(1u, cpus / workers);
     std::vector<std::thread> helpers;
-    for (unsigned w = 1; w < workers; ++w) helpers.emplace_back(work, w, threads_each, pending.size());
-    work(0, threads_each, pending.size());
+    for (unsigned w = 1; w < workers; ++w) helpers.emplace_back(work, threads_each, pending.size());
+    work(threads_each, pending.size());
     for (std::thread& t : helpers) t.join();
   }
   if (failure) std::rethrow_exception(failure);

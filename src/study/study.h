@@ -23,6 +23,7 @@
 #include "report/map_statistics.h"
 #include "study/cell_names.h"
 #include "study/study_values.h"
+#include "varnock/sheet.h"
 #include "varnock/varnock.h"
 
 namespace varnock {
@@ -63,12 +64,20 @@ struct StudyDefinition {
   static StudyDefinition from_json(const std::string& text);
 };
 
-// Reads the sheet and resolves the cells: throws RunError for a sheet a run
-// would refuse and std::invalid_argument for a bad cell name or value.
+// Reads the sheet (a file, or one held in memory) and resolves the cells:
+// throws RunError for a sheet a run would refuse and std::invalid_argument
+// for a bad cell name or value.
 StudyDefinition sweep_definition(const std::filesystem::path& sheet,
                                  const std::vector<std::pair<std::string, std::string>>& sets,
                                  bool zip, std::vector<std::string>& warnings);
+StudyDefinition sweep_definition(const Sheet& sheet,
+                                 const std::vector<std::pair<std::string, std::string>>& sets,
+                                 bool zip, std::vector<std::string>& warnings);
 StudyDefinition trials_definition(const std::filesystem::path& sheet,
+                                  const std::vector<std::pair<std::string, std::string>>& jitters,
+                                  std::int64_t trials, std::uint64_t seed,
+                                  std::vector<std::string>& warnings);
+StudyDefinition trials_definition(const Sheet& sheet,
                                   const std::vector<std::pair<std::string, std::string>>& jitters,
                                   std::int64_t trials, std::uint64_t seed,
                                   std::vector<std::string>& warnings);

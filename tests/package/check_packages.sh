@@ -68,6 +68,29 @@ for run in deb-run consumer-run; do
   done
 done
 
+# The Python package: in the .deb where Debian's Python looks, and as a
+# wheel installed into a virtual environment that sees Debian's NumPy. Both
+# must write the build's bytes.
+python_check='import sys, varnock; r = varnock.run(sys.argv[1], output_dir=sys.argv[2]); print(varnock.__file__)'
+if [[ -f $linux_build/python/varnock/__init__.py ]]; then
+  site=$usr/lib/python3/dist-packages
+  [[ -f $site/varnock/__init__.py ]] || fail "the .deb has no /usr/lib/python3/dist-packages/varnock"
+  found=$(PYTHONPATH=$site /usr/bin/python3 -c "$python_check" "$sheet" "$work/deb-python-run")
+  [[ $found == "$site/varnock/__init__.py" ]] || fail "python3 imported $found, not the .deb's package"
+  wheels=("$work"/dist/varnock-"$version"-cp3*-linux_x86_64.whl)
+  [[ -f ${wheels[0]} ]] || fail "no wheel tagged linux_x86_64 in $work/dist"
+  /usr/bin/python3 -m venv --system-site-packages "$work/venv"
+  "$work/venv/bin/pip" install --quiet --no-index --no-deps "${wheels[0]}"
+  found=$(cd "$work" && "$work/venv/bin/python" -c "$python_check" "$sheet" "$work/wheel-run")
+  [[ $found == "$work"/venv/lib/python3*/site-packages/varnock/__init__.py ]] ||
+    fail "the virtual environment imported $found, not the wheel's package"
+  for run in deb-python-run wheel-run; do
+    for file in OUT_M.txt OUT_MI.txt OUT_MR.txt; do
+      cmp "$work/build-run/$file" "$work/$run/$file" || fail "$run/$file differs from the build's"
+    done
+  done
+fi
+
 if [[ $2 != --no-windows ]]; then
   top=varnock-$version-windows-x86_64
   zip=$work/dist/$top.zip

@@ -19,9 +19,14 @@ positions. With --threads the tool runs every sheet once per thread count
 given, and every run must match the reference: the files may not depend on
 the number of threads.
 
+With --python DIR (the build's python folder) every sheet also runs in
+memory through the Python package, and its totals and maps, printed as the
+report prints them (%f, %10.6f), must make the reference's OUT_M.txt byte
+for byte.
+
 Usage: compare_with_reference.py --cli PATH [--count N] [--seed S] [--keep DIR]
                                  [--models N] [--model-types 2,3,...]
-                                 [--threads 1,2,...]
+                                 [--threads 1,2,...] [--python DIR]
 """
 
 import argparse
@@ -335,6 +340,41 @@ def compare(cli, sheet, work, thread_counts):
     return problems
 
 
+def report_from_python(result, expected):
+    """OUT_M.txt as the report would print the Python result, the labels of
+    the totals taken from the expected file (they are Shift-JIS bytes)."""
+    labels = [line.split(b"\t", 1)[0] for line in expected.split(b"\r\n")[:3]]
+    out = b""
+    for label, value in zip(labels, (result.total, result.transmitted, result.ratio)):
+        out += label + b"\t\t" + (b"%f" % value) + b"\r\n"
+    seli, selj = result.selected_cell
+    headers = (b"\r\nIXY[i][j](%fmm)\r\n" % result.DXY, b"\r\nIUV[i][j](%frad)\r\n" % result.DUV,
+               b"\r\nIUV_P[i][j](%d-%d)\r\n" % (seli, selj))
+    for header, grid in zip(headers, (result.IXY, result.IUV, result.IUV_P)):
+        out += header
+        for j in range(41):  # line j lists cells [0][j] .. [40][j]
+            out += b"".join(b"%10.6f\t" % grid[i, j] for i in range(41)) + b"\r\n"
+    return out
+
+
+def compare_python(varnock, sheet, ref):
+    with open(sheet, "rb") as f:
+        data = f.read()
+    report = os.path.join(ref, "OUT_M.txt")
+    expected = b""
+    if os.path.exists(report):
+        with open(report, "rb") as f:
+            expected = f.read()
+    try:
+        result = varnock.run(varnock.Sheet.from_bytes(data), threads=1)
+    except varnock.SheetError as e:
+        return [] if not expected else ["python: refused a sheet the reference ran: %s" % e]
+    if not expected:
+        return ["python: ran a sheet the reference refused"]
+    ours = report_from_python(result, expected)
+    return [] if ours == expected else ["python maps: " + first_difference(ours, expected)]
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--cli", required=True, help="path of the varnock tool")
@@ -347,7 +387,13 @@ def main():
                         help="comma-separated type codes those systems draw from")
     parser.add_argument("--threads", help="comma-separated thread counts to run the tool with "
                         "(default: the tool's own default)")
+    parser.add_argument("--python", help="also run every sheet through the Python package built "
+                        "in this folder (the build's python folder)")
     args = parser.parse_args()
+    varnock = None
+    if args.python:
+        sys.path.insert(0, args.python)
+        import varnock
     thread_counts = [int(t) for t in args.threads.split(",")] if args.threads else [None]
 
     rng = random.Random(args.seed)
@@ -374,6 +420,8 @@ def main():
             with open(path, "wb") as f:
                 f.write(text.encode("latin-1"))
             problems = compare(args.cli, path, work, thread_counts)
+            if varnock is not None:
+                problems += compare_python(varnock, path, os.path.join(work, "reference"))
             if problems:
                 failures += 1
                 print("DIFFERENT %s: %s" % (label, "; ".join(problems)))
