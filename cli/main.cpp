@@ -50,6 +50,7 @@ int main(int argc, char** argv) {
   varnock_cli::add_sweep_command(app, exit_code);
   varnock_cli::add_trials_command(app, exit_code);
   varnock_cli::add_merge_command(app, exit_code);
+  varnock_cli::add_optimize_command(app, exit_code);
   varnock_cli::add_watch_command(app, exit_code);
 
   // UTF-8 arguments and a console that shows UTF-8, on every platform, so

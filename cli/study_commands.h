@@ -9,5 +9,7 @@ namespace varnock_cli {
 void add_sweep_command(CLI::App& app, int& exit_code);
 void add_trials_command(CLI::App& app, int& exit_code);
 void add_merge_command(CLI::App& app, int& exit_code);
+// varnock optimize: the cell values that give the light asked for.
+void add_optimize_command(CLI::App& app, int& exit_code);
 
 }  // namespace varnock_cli

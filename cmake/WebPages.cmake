@@ -1,17 +1,18 @@
-# The report and study pages are written as web files in src/web: ES modules,
-# CSS and one HTML skeleton. At build time esbuild (on the build
-# host, also when cross-building) bundles each page's modules into one
-# script, and embed_web_pages.cmake puts script, styles and skeleton into a
+# The report, study, live and optimisation pages are written as web files in
+# src/web: ES modules, CSS and one HTML skeleton. At build time esbuild (on
+# the build host, also when cross-building) bundles each page's modules into
+# one script, and embed_web_pages.cmake puts script, styles and skeleton into a
 # generated C++ source, so that a page is one self-contained string in the
 # library and nothing is looked up at run time.
 set(VARNOCK_WEB_DIR ${PROJECT_SOURCE_DIR}/src/web)
-set(VARNOCK_WEB_PAGES report study watch)
+set(VARNOCK_WEB_PAGES report study watch optimize)
 set(VARNOCK_WEB_MODULES
   colour_bar.js colours.js figure_save.js format.js map_plot.js page.js profile_chart.js
   report.js report_maps.js report_view.js svg.js system_drawing.js tables.js ticks.js
   chart_frame.js study.js study_data.js study_sweep.js study_trials.js study_strip.js study_tables.js
-  watch.js watch_state.js)
-set(VARNOCK_WEB_STYLES base.css report.css study.css watch.css)
+  watch.js watch_state.js
+  optimize.js optimize_data.js optimize_charts.js optimize_maps.js optimize_tables.js)
+set(VARNOCK_WEB_STYLES base.css report.css study.css watch.css optimize.css)
 
 find_program(ESBUILD esbuild NO_CMAKE_FIND_ROOT_PATH)
 if(NOT ESBUILD)

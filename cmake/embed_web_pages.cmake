@@ -1,4 +1,4 @@
-# cmake -DWEB_DIR=... -DBUNDLE_DIR=... -DPAGES="report;study;watch" -DOUTPUT=... -P embed_web_pages.cmake
+# cmake -DWEB_DIR=... -DBUNDLE_DIR=... -DPAGES="report;study;watch;optimize" -DOUTPUT=... -P embed_web_pages.cmake
 #
 # Writes the C++ source that holds each page as one template: the pages'
 # HTML skeleton with the page's title, the shared and the page's own styles
@@ -16,8 +16,12 @@ set(study_DATA_ID "study-data")
 set(watch_TITLE "Varnock live view")
 set(watch_DRAWS "tables and maps, and keeps them up to date,")
 set(watch_DATA_ID "watch-data")
+set(optimize_TITLE "Varnock optimization")
+set(optimize_DRAWS "charts, maps and tables")
+set(optimize_DATA_ID "optimize-data")
 # The style sheets a page takes beside base.css: its own, unless it says.
 set(watch_STYLES report watch)
+set(optimize_STYLES study optimize)
 file(READ ${WEB_DIR}/base.css base_style)
 set(cases "")
 foreach(page IN LISTS PAGES)

@@ -16,6 +16,7 @@ packages=(
   esbuild                          # bundles the report pages' scripts at build time
   libboost-dev                     # Beast and Asio (header-only): the HTTP server of varnock watch
   python3-dev pybind11-dev python3-numpy  # the Python package varnock (import varnock)
+  libnlopt-cxx-dev                 # the optimisers of varnock optimize
 )
 with_tests=false with_mpi=false with_package=false
 for arg in "$@"; do

@@ -36,7 +36,7 @@ cmake --build "$root/build-tsan" --parallel "$jobs" --target varnock_thread_test
 TSAN_OPTIONS=halt_on_error=1 "$root/build-tsan/tests/varnock_thread_tests"
 
 echo "== build and test: the MPI build, runs and studies shared among ranks"
-"$root/scripts/build.sh" "$root/build-mpi" -DVARNOCK_MPI=ON -DVARNOCK_BUILD_TESTS=OFF \
+"$root/scripts/build.sh" "$root/build-mpi" -DVARNOCK_MPI=ON -DVARNOCK_BUILD_TESTS=OFF -DVARNOCK_PYTHON=OFF \
   -DVARNOCK_BUILD_BENCHMARKS=OFF
 ctest --test-dir "$root/build-mpi" --output-on-failure
 

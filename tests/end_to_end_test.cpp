@@ -42,6 +42,11 @@ struct Expected {
   double grid_xy[41][41] = {};
   double grid_uv[41][41] = {};
   double grid_uvp[41][41] = {};
+  // The smoothed grids: each binned ray shared among the four cell centres
+  // about it, in proportion to its nearness along each axis.
+  double smooth_xy[41][41] = {};
+  double smooth_uv[41][41] = {};
+  double smooth_uvp[41][41] = {};
   double total = 0;
   std::vector<std::pair<double, double>> fan;
 };
@@ -49,6 +54,20 @@ struct Expected {
 int cell(double v, double pitch) {
   const double c = std::floor(v / pitch + 20 + 0.5);
   return (c >= 0 && c <= 40) ? static_cast<int>(c) : -1;
+}
+
+void share_bilinearly(double g[41][41], double weight, double a, double b, double pitch) {
+  const double fa = a / pitch + 20, fb = b / pitch + 20;
+  const int ia = static_cast<int>(std::floor(fa)), ib = static_cast<int>(std::floor(fb));
+  for (int da = 0; da < 2; ++da) {
+    for (int db = 0; db < 2; ++db) {
+      const int i = ia + da, k = ib + db;
+      if (i < 0 || i > 40 || k < 0 || k > 40) continue;
+      const double near_a = da == 1 ? fa - ia : 1 - (fa - ia);
+      const double near_b = db == 1 ? fb - ib : 1 - (fb - ib);
+      g[i][k] += weight * near_a * near_b;
+    }
+  }
 }
 
 Expected no_surface_run(const TestSheet& s) {
@@ -85,6 +104,9 @@ Expected no_surface_run(const TestSheet& s) {
             e.grid_xy[ix][iy] += weight;
             e.grid_uv[iu][iv] += weight;
             if (ix == s.SELI && iy == s.SELJ) e.grid_uvp[iu][iv] += weight;
+            share_bilinearly(e.smooth_xy, weight, x, y, s.DXY);
+            share_bilinearly(e.smooth_uv, weight, u, v, s.DUV);
+            if (ix == s.SELI && iy == s.SELJ) share_bilinearly(e.smooth_uvp, weight, u, v, s.DUV);
           }
           e.total += weight;
         }
@@ -171,6 +193,47 @@ TEST(EndToEnd, NoSurfacesBinsTheSourcePositionsAndFanAngles) {
   EXPECT_EQ(r.success().totals.fan_rays, static_cast<std::int64_t>(expected.fan.size()));
   EXPECT_EQ(r.success().totals.source_positions, 10);
   EXPECT_EQ(r.success().totals.total, expected.total);
+}
+
+// The smoothed maps of the same run against the account above, and the
+// same files as a run without them. The fast tracer leaves the same rays
+// when there is no surface, and so the same smoothed grids, bit for bit.
+TEST(EndToEnd, SmoothedMapsShareEachBinnedRayAmongTheFourNearestCentres) {
+  // IUV_P: the rays of the ring point at (1.3, 0), in plain cell (25, 20).
+  const TestSheet sheet = no_surface_sheet();
+  const Expected expected = no_surface_run(sheet);
+  TempDir dir;
+  write_file(dir / "IN_FM.txt", sheet.text());
+  varnock::RunOptions options;
+  options.smoothed_maps = true;
+  varnock::Session session;
+  const varnock::RunResult r = session.run(dir / "IN_FM.txt", dir.path(), options);
+  ASSERT_TRUE(r.ok()) << r.failure().describe();
+  EXPECT_EQ(read_file(dir / "OUT_M.txt"), report_text(sheet, expected));
+  ASSERT_TRUE(r.success().maps.smoothed.has_value());
+  const varnock::SmoothedGrids& g = *r.success().maps.smoothed;
+  double spread_out = 0;  // weight the smoothing moved off the plain cells
+  for (int i = 0; i < 41; ++i) {
+    for (int k = 0; k < 41; ++k) {
+      const double tolerance = 1e-13 * expected.total;
+      EXPECT_NEAR(g.IXY[i][k], expected.smooth_xy[i][k], tolerance) << "IXY " << i << " " << k;
+      EXPECT_NEAR(g.IUV[i][k], expected.smooth_uv[i][k], tolerance) << "IUV " << i << " " << k;
+      EXPECT_NEAR(g.IUV_P[i][k], expected.smooth_uvp[i][k], tolerance) << "IUV_P " << i << " " << k;
+      spread_out += std::fabs(g.IXY[i][k] - r.success().maps.IXY[i][k]);
+    }
+  }
+  // The ring points lie 0.2 to 0.4 of a pitch off their cell centres in x.
+  EXPECT_GT(spread_out, 0.2 * r.success().totals.transmitted);
+
+  options.fast = true;
+  const varnock::RunResult fast = session.run(dir / "IN_FM.txt", dir.path(), options);
+  if (!fast.ok() && fast.failure().kind == varnock::FailureKind::Unsupported) {
+    GTEST_SKIP() << "no fast mode here";
+  }
+  ASSERT_TRUE(fast.ok()) << fast.failure().describe();
+  ASSERT_TRUE(fast.success().maps.smoothed.has_value());
+  const varnock::SmoothedGrids& f = *fast.success().maps.smoothed;
+  EXPECT_EQ(std::memcmp(&f, &g, sizeof g), 0);
 }
 
 TEST(EndToEnd, AxialScanMovesTheSystemFromMinusHalfTheWidthInSteps) {

@@ -1,18 +1,24 @@
 // Work on several threads folded in the serial order: the runner, the cut
-// of a run into tasks, and what a run reports while its threads work.
+// of a run into tasks, what a run reports while its threads work, and the
+// smoothed maps folded beside the grids.
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <cstring>
+#include <filesystem>
 #include <limits>
+#include <optional>
 #include <random>
 #include <stdexcept>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include "accum/pass_tasks.h"
 #include "parallel/ordered_runner.h"
+#include "run/work_share.h"
 #include "support/sheet_builder.h"
 #include "varnock/varnock.h"
 
@@ -232,6 +238,131 @@ TEST(ParallelRun, CountsOfRaysSitBesideTheWeights) {
   EXPECT_EQ(rays, uv);
   EXPECT_GT(rays, 0);
   EXPECT_LE(rays, r.success().totals.rays_traced);
+}
+
+// ---------------------------------------------------------------------------
+// Smoothed maps beside the plain ones.
+
+double sum_of(const GridValues& g) {
+  double sum = 0;
+  for (const auto& row : g) {
+    for (double v : row) sum += v;
+  }
+  return sum;
+}
+
+bool same_plain_maps(const RunSuccess& a, const RunSuccess& b) {
+  const RunMaps &x = a.maps, &y = b.maps;
+  return std::memcmp(&a.totals.total, &b.totals.total, sizeof(double)) == 0 && x.IXY == y.IXY &&
+         x.IUV == y.IUV && x.IUV_P == y.IUV_P && x.IXY_rays == y.IXY_rays &&
+         x.IUV_rays == y.IUV_rays && x.IUV_P_rays == y.IUV_P_rays;
+}
+
+// The busy system with cells so coarse that its light lies well inside
+// both windows: no share of a binned ray falls off a grid.
+TestSheet coarse_busy_sheet() {
+  TestSheet s = busy_sheet();
+  s.DXY = 1;
+  s.DUV = 0.05;
+  return s;
+}
+
+RunResult run_in(const TempDir& dir, const TestSheet& sheet, const RunOptions& options) {
+  varnock_test::write_file(dir / "IN_FM.txt", sheet.text());
+  Session session;
+  return session.run(dir / "IN_FM.txt", dir.path(), options);
+}
+
+TEST(SmoothedRun, SameBitsOnAnyThreadsWithThePlainResultsAndFilesUntouched) {
+  TempDir plain_dir;
+  RunOptions options;
+  options.threads = 2;
+  const RunResult plain = run_in(plain_dir, coarse_busy_sheet(), options);
+  ASSERT_TRUE(plain.ok()) << plain.failure().describe();
+  EXPECT_FALSE(plain.success().maps.smoothed.has_value());  // not asked for
+
+  options.smoothed_maps = true;
+  std::optional<SmoothedGrids> first;
+  for (unsigned threads : {1u, 3u}) {
+    TempDir dir;
+    options.threads = threads;
+    const RunResult r = run_in(dir, coarse_busy_sheet(), options);
+    ASSERT_TRUE(r.ok()) << r.failure().describe();
+    EXPECT_TRUE(same_plain_maps(r.success(), plain.success())) << threads << " threads";
+    for (const char* file : {"OUT_M.txt", "OUT_MI.txt"}) {
+      EXPECT_EQ(varnock_test::read_file(dir / file), varnock_test::read_file(plain_dir / file))
+          << file << ", " << threads << " threads";
+    }
+    ASSERT_TRUE(r.success().maps.smoothed.has_value());
+    const SmoothedGrids& g = *r.success().maps.smoothed;
+    if (!first) {
+      first = g;
+    } else {
+      EXPECT_EQ(std::memcmp(&*first, &g, sizeof g), 0) << threads << " threads";
+    }
+  }
+  // With every share inside the grids, each smoothed map holds the weight
+  // of its plain map.
+  const RunMaps& m = plain.success().maps;
+  ASSERT_GT(sum_of(m.IUV_P), 0);
+  for (const auto& [smoothed, grid, name] :
+       {std::tuple{&first->IXY, &m.IXY, "IXY"}, {&first->IUV, &m.IUV, "IUV"},
+        {&first->IUV_P, &m.IUV_P, "IUV_P"}}) {
+    EXPECT_NEAR(sum_of(*smoothed), sum_of(*grid), 1e-12 * sum_of(*grid)) << name;
+    EXPECT_NE(*smoothed, *grid) << name;  // and spreads it differently
+  }
+}
+
+// The fast tracer's rays agree with the exact one's to about 1e-13, and the
+// smoothed maps follow them continuously: close, whatever a ray on a plain
+// cell border did. IUV_P is compared where the plain selected cell holds
+// the same rays in both.
+TEST(SmoothedRun, FastModeGivesSmoothedMapsCloseToExactMode) {
+  TempDir exact_dir, fast_dir;
+  RunOptions options;
+  options.threads = 2;
+  options.smoothed_maps = true;
+  const RunResult exact = run_in(exact_dir, coarse_busy_sheet(), options);
+  options.fast = true;
+  const RunResult fast = run_in(fast_dir, coarse_busy_sheet(), options);
+  if (!fast.ok() && fast.failure().kind == FailureKind::Unsupported) GTEST_SKIP() << "no fast mode here";
+  ASSERT_TRUE(exact.ok() && fast.ok());
+  const SmoothedGrids& e = *exact.success().maps.smoothed;
+  const SmoothedGrids& f = *fast.success().maps.smoothed;
+  const double tolerance = 1e-11 * exact.success().totals.total;
+  const bool same_selected =
+      exact.success().maps.IXY_rays[20][20] == fast.success().maps.IXY_rays[20][20];
+  for (int i = 0; i < GRID_SIZE; ++i) {
+    for (int k = 0; k < GRID_SIZE; ++k) {
+      EXPECT_NEAR(e.IXY[i][k], f.IXY[i][k], tolerance) << i << " " << k;
+      EXPECT_NEAR(e.IUV[i][k], f.IUV[i][k], tolerance) << i << " " << k;
+      if (same_selected) {
+        EXPECT_NEAR(e.IUV_P[i][k], f.IUV_P[i][k], tolerance) << i << " " << k;
+      }
+    }
+  }
+}
+
+// A process's share of a run's rays would give partial smoothed grids.
+TEST(SmoothedRun, ARunSharedAmongProcessesRefusesThem) {
+  class UnusedShare final : public WorkShare {
+   public:
+    bool writes_files() const override { return true; }
+    void start(const ProcessInfo&, std::uint64_t, std::uint64_t) override { ADD_FAILURE(); }
+    bool next_tasks(std::uint64_t, std::uint64_t&, std::uint64_t&) override { return false; }
+    void combine(std::vector<std::uint8_t>&, std::vector<std::int64_t>&) override {}
+    std::vector<ProcessInfo> processes() const override { return {}; }
+  } share;
+  TempDir dir;
+  RunOptions options;
+  options.share = &share;
+  options.exact_sums = true;
+  options.smoothed_maps = true;
+  const RunResult r = run_in(dir, busy_sheet(), options);
+  ASSERT_FALSE(r.ok());
+  EXPECT_EQ(r.failure().kind, FailureKind::Output);
+  EXPECT_EQ(r.failure().message, "smoothed maps are not available in a run shared among processes");
+  EXPECT_FALSE(std::filesystem::exists(dir / "OUT_M.txt"));
 }
 
 TEST(ParallelRun, ACancelledRunFailsAsCancelledAndLeavesThePreviousReport) {

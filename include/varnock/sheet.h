@@ -22,7 +22,7 @@ namespace varnock {
 
 // A failure thrown rather than returned: reading or editing a sheet. It
 // carries the same description a run's failure has.
-class Error : public std::runtime_error {
+class VARNOCK_API Error : public std::runtime_error {
  public:
   explicit Error(RunFailure failure)
       : std::runtime_error(failure.describe()), failure_(std::move(failure)) {}
@@ -60,8 +60,9 @@ class Sheet {
   VARNOCK_API std::string text(const std::string& name) const;
   VARNOCK_API double value(const std::string& name) const;
   // Writes a value into the cell as the shortest text that reads back as
-  // the same number (studies write theirs so). A whole-number cell takes
-  // whole numbers only: a fraction throws std::invalid_argument.
+  // the same number (studies write theirs so). The value must be finite,
+  // and a whole-number cell takes whole numbers of 32 bits only: anything
+  // else throws std::invalid_argument.
   VARNOCK_API void set(const std::string& name, double value);
   // Writes the text into the cell as it is; a tab or line break, which
   // would move the cells after it, throws std::invalid_argument.

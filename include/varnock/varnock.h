@@ -76,11 +76,22 @@ struct RunTotals {
 inline constexpr int GRID_SIZE = 41;
 using GridValues = std::array<std::array<double, GRID_SIZE>, GRID_SIZE>;
 using GridCounts = std::array<std::array<std::int64_t, GRID_SIZE>, GRID_SIZE>;
+
+// The three grids with every binned ray's weight shared bilinearly among
+// the four cell centres nearest to where it landed (see
+// RunOptions::smoothed_maps), indexed as the plain grids. IUV_P holds the
+// rays whose plain IXY cell is (SELI, SELJ).
+struct SmoothedGrids {
+  GridValues IXY{}, IUV{}, IUV_P{};
+};
+
 struct RunMaps {
   GridValues IXY{}, IUV{}, IUV_P{};
   GridCounts IXY_rays{}, IUV_rays{}, IUV_P_rays{};
   double DXY = 0, DUV = 0;  // the cell pitches, mm and rad
   int SELI = 0, SELJ = 0;   // the IXY cell whose rays make IUV_P
+  // Only when the run was asked for them (RunOptions::smoothed_maps).
+  std::optional<SmoothedGrids> smoothed;
 };
 
 // One process of a run shared among several (the MPI build under mpirun):
@@ -113,10 +124,12 @@ struct MapStatistics {
   std::array<double, 2> peak_at{};        // its centre
   std::array<double, 2> centroid{};       // the weighted mean position
   std::array<double, 2> rms_width{};      // the weighted RMS distance from it, per axis
-  // Full width at half the peak along the row and the column through the
-  // peak, interpolated linearly between cell centres; where the map does
-  // not fall to half inside the window, the width reaches to the last cell
-  // centre (a lower bound).
+  // Full width at half maximum along the row and the column through the
+  // centroid's cell: each profile against its own maximum, its outermost
+  // crossings of half of it, interpolated linearly between cell centres;
+  // where it does not fall to half inside the window, the width reaches to
+  // the last cell centre (a lower bound). (The peak cell's row and column
+  // gave widths of a single noisy cell on flat maps.)
   std::array<double, 2> fwhm{};
   // Over the cells at or above half the peak: the smallest value over the
   // mean, and the standard deviation over the mean.
@@ -264,6 +277,17 @@ struct RunOptions {
   FigureFormat figures = FigureFormat::None;
   // The grids as IXY.csv, IUV.csv and IUV_P.csv.
   bool write_csv = false;
+  // Also the smoothed grids, RunSuccess::maps.smoothed, for merit functions
+  // that must change smoothly with the system: each binned ray's weight is
+  // shared among the four cell centres nearest to where it landed, in
+  // proportion to its nearness along each axis (bilinearly; cell i has its
+  // centre at (i - 20) x pitch, and shares that fall outside the grid are
+  // dropped). The rays are those the plain grids bin, so a ray outside the
+  // plain windows adds nothing. They are running sums in the serial order,
+  // the same bits for every thread count (also with exact_sums, which does
+  // not apply to them), and they change no file. Not available in a run
+  // shared among processes (share), which then fails.
+  bool smoothed_maps = false;
 };
 
 class Session {

@@ -122,7 +122,7 @@ int PassTracer::add_rays(int first, int last) {
   return end + 1;
 }
 
-void PassTracer::flush(std::vector<RayRecord>& records) {
+void PassTracer::flush(std::vector<RayRecord>& records, std::vector<RayPlace>* places) {
   RayBlock& b = *block_;
   if (b.count == 0) return;
   b.cur = 0;
@@ -158,11 +158,21 @@ void PassTracer::flush(std::vector<RayRecord>& records) {
     out[i] = binned_record(block_weight_[static_cast<std::size_t>(i)], b.cell_x[i], b.cell_y[i],
                            b.cell_u[i], b.cell_v[i]);
   }
+  if (places != nullptr) {
+    // Both tracers leave the rays at the last surface in at_surface(), the
+    // values their cells were taken from.
+    const RayColumns& at = b.at_surface();
+    places->resize(first + static_cast<std::size_t>(b.count));
+    RayPlace* place = places->data() + first;
+    for (int i = 0; i < b.count; ++i) place[i] = RayPlace{at.X[i], at.Y[i], at.U[i], at.V[i]};
+  }
   b.count = 0;
 }
 
-void PassTracer::trace(const PassTask& task, std::vector<RayRecord>& records) {
+void PassTracer::trace(const PassTask& task, std::vector<RayRecord>& records,
+                       std::vector<RayPlace>* places) {
   records.clear();
+  if (places != nullptr) places->clear();
   const FanTable& fan = sys_.fan;
   const std::int64_t nray = fan.NRAY;
   const std::int64_t per_position = nray * sys_.params.NSET;
@@ -184,10 +194,10 @@ void PassTracer::trace(const PassTask& task, std::vector<RayRecord>& records) {
         const int last = static_cast<int>(set_end - static_cast<std::int64_t>(w - 1) * nray);
         for (int n = first; n <= last;) {
           n = add_rays(n, last);
-          if (block_->count == BLOCK_RAYS) flush(records);
+          if (block_->count == BLOCK_RAYS) flush(records, places);
         }
         slot = set_end;
-        flush(records);
+        flush(records, places);
       }
     }
     if (last) break;

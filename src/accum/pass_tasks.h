@@ -60,8 +60,11 @@ class PassTracer {
   // The tracer that runs the blocks; the exact one by default.
   explicit PassTracer(const SystemState& sys, BlockTracer tracer = {});
 
-  // Replaces records with the records of the task's traced rays, in order.
-  void trace(const PassTask& task, std::vector<RayRecord>& records);
+  // Replaces records with the records of the task's traced rays, in order;
+  // with places, also replaces *places with where the same rays landed, one
+  // for one (for smoothed maps; other runs pass none and pay nothing).
+  void trace(const PassTask& task, std::vector<RayRecord>& records,
+             std::vector<RayPlace>* places = nullptr);
 
  private:
   void begin_position(std::uint64_t position);
@@ -69,7 +72,7 @@ class PassTracer {
   // Puts the fan rays of non-negative weight of [first, last] into the
   // block until it is full; returns the first fan ray not looked at.
   int add_rays(int first, int last);
-  void flush(std::vector<RayRecord>& records);
+  void flush(std::vector<RayRecord>& records, std::vector<RayPlace>* places);
 
   const SystemState& sys_;
   BlockTracer tracer_;
@@ -81,6 +84,13 @@ class PassTracer {
   SurfaceSteps steps_;
   SourcePoint source_;
   PlaneDirection to_axis_;
+};
+
+// What a task of a run leaves for the fold: the records of its traced rays
+// and, only in a run with smoothed maps, where each of them landed.
+struct TracedRays {
+  std::vector<RayRecord> records;
+  std::vector<RayPlace> places;
 };
 
 }  // namespace varnock

@@ -17,4 +17,12 @@ struct RayRecord {
   bool binned() const { return ix >= 0; }
 };
 
+// Where a ray landed, before binning: its position x, y on the last surface
+// and its angles U, V there. Kept beside the records, one for one, only by a
+// run that asks for smoothed maps; every other run records cells alone, so
+// the record stays as small as the plain grids need.
+struct RayPlace {
+  double x = 0, y = 0, u = 0, v = 0;
+};
+
 }  // namespace varnock

@@ -123,6 +123,10 @@ RunResult Session::run(const std::filesystem::path& sheet, const std::filesystem
                        const RunOptions& options) {
   std::optional<BlockTracer> tracer;
   if (std::optional<RunFailure> refused = unsupported(options, display(sheet), tracer)) return *refused;
+  if (output_dir.empty()) {
+    // This form always writes its files; run(Sheet, options) runs in memory.
+    return RunFailure{FailureKind::Output, display(sheet), 0, 0, "no output folder was given"};
+  }
   try {
     return run(Sheet::read(sheet), options, output_dir);
   } catch (const Error& e) {

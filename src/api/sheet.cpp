@@ -55,15 +55,19 @@ std::string Sheet::text(const std::string& name) const {
 
 double Sheet::value(const std::string& name) const {
   const ValueCell c = resolve(bytes_, name);
-  const std::string_view text = SheetCells::parse(bytes_).at(c.column, c.row);
+  const SheetCells cells = SheetCells::parse(bytes_);  // the cell's text lives in it
+  const std::string_view text = cells.at(c.column, c.row);
   return c.integer ? parse_c_int(text).value : parse_c_double(text).value;
 }
 
 void Sheet::set(const std::string& name, double value) {
   const ValueCell c = resolve(bytes_, name);
+  if (!std::isfinite(value)) {
+    throw std::invalid_argument(name + " (" + c.sheet_name + "): " + shortest_text(value) + " is not a finite number");
+  }
   // The reader takes such a cell with atoi: a fraction would be cut, and a
   // number beyond 32 bits saturated.
-  if (c.integer && !(std::trunc(value) == value && std::fabs(value) <= 2147483647.0)) {
+  if (c.integer && !(std::trunc(value) == value && value >= -2147483648.0 && value <= 2147483647.0)) {
     throw std::invalid_argument(name + " (" + c.sheet_name + ") is a whole-number cell; " + shortest_text(value) +
                                 " is not a whole number of 32 bits");
   }

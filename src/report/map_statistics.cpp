@@ -2,94 +2,35 @@
 
 #include <cmath>
 
+#include "report/map_measures.h"
+
 namespace varnock {
-namespace {
-
-constexpr int N = GRID_SIZE;
-constexpr int CENTRE = 20;
-
-double centre_of(int cell, double pitch) { return (cell - CENTRE) * pitch; }
-
-// Where a profile through the peak first falls below half of it, walking
-// from the peak cell in steps of dir: the crossing between the last cell at
-// or above half and the first below it, linearly interpolated.
-double half_crossing(const std::array<double, N>& profile, int peak, int dir, double pitch) {
-  const double half = profile[peak] / 2;
-  int k = peak;
-  while (k + dir >= 0 && k + dir < N && profile[k + dir] >= half) k += dir;
-  if (k + dir < 0 || k + dir >= N) return centre_of(k, pitch);
-  const double inside = profile[k], outside = profile[k + dir];
-  const double t = (inside - half) / (inside - outside);
-  return centre_of(k, pitch) + dir * t * pitch;
-}
-
-}  // namespace
 
 std::optional<MapStatistics> map_statistics(const GridValues& v, double pitch,
                                             const GridCounts* rays) {
+  const std::optional<MapMoments> moments = map_moments(v, pitch);
+  const MapPeak peak = map_peak(v);
+  if (!moments || !(peak.value > 0)) return std::nullopt;
   MapStatistics s;
-  double mx = 0, my = 0;
   std::int64_t lit_rays = 0;
-  bool any = false;
-  for (int i = 0; i < N; ++i) {
-    for (int j = 0; j < N; ++j) {
-      const double w = v[i][j];
-      if (w == 0) continue;
-      any = true;
-      s.sum += w;
-      mx += w * centre_of(i, pitch);
-      my += w * centre_of(j, pitch);
-      if (w > s.peak) {
-        s.peak = w;
-        s.peak_cell = {i, j};
-      }
+  for (int i = 0; i < GRID_SIZE; ++i) {
+    for (int j = 0; j < GRID_SIZE; ++j) {
+      if (v[i][j] == 0) continue;
       ++s.lit_cells;
       if (rays != nullptr) lit_rays += (*rays)[i][j];
     }
   }
-  if (!any || !(s.sum > 0) || !(s.peak > 0)) return std::nullopt;
-  s.peak_at = {centre_of(s.peak_cell[0], pitch), centre_of(s.peak_cell[1], pitch)};
-  s.centroid = {mx / s.sum, my / s.sum};
-
-  double vx = 0, vy = 0;
-  for (int i = 0; i < N; ++i) {
-    for (int j = 0; j < N; ++j) {
-      const double w = v[i][j];
-      const double dx = centre_of(i, pitch) - s.centroid[0];
-      const double dy = centre_of(j, pitch) - s.centroid[1];
-      vx += w * dx * dx;
-      vy += w * dy * dy;
-    }
+  s.sum = moments->sum;
+  s.peak = peak.value;
+  s.peak_cell = peak.cell;
+  s.peak_at = {cell_centre(peak.cell[0], pitch), cell_centre(peak.cell[1], pitch)};
+  s.centroid = moments->centroid;
+  s.rms_width = moments->rms;
+  s.fwhm = map_fwhm(v, pitch, moments->centroid);
+  if (const std::optional<CellSpread> even = half_peak_spread(v)) {
+    s.uniformity_min_mean = even->min_over_mean;
+    s.uniformity_std_mean = even->std_over_mean;
   }
-  s.rms_width = {std::sqrt(vx / s.sum), std::sqrt(vy / s.sum)};
-
-  std::array<double, N> row{}, column{};
-  for (int k = 0; k < N; ++k) {
-    row[k] = v[k][s.peak_cell[1]];
-    column[k] = v[s.peak_cell[0]][k];
-  }
-  s.fwhm = {half_crossing(row, s.peak_cell[0], +1, pitch) - half_crossing(row, s.peak_cell[0], -1, pitch),
-            half_crossing(column, s.peak_cell[1], +1, pitch) -
-                half_crossing(column, s.peak_cell[1], -1, pitch)};
-
-  double count = 0, total = 0, lowest = s.peak;
-  for (const auto& line : v) {
-    for (double w : line) {
-      if (w < s.peak / 2) continue;
-      ++count;
-      total += w;
-      lowest = std::min(lowest, w);
-    }
-  }
-  const double mean = total / count;
-  double spread = 0;
-  for (const auto& line : v) {
-    for (double w : line) {
-      if (w >= s.peak / 2) spread += (w - mean) * (w - mean);
-    }
-  }
-  s.uniformity_min_mean = lowest / mean;
-  s.uniformity_std_mean = std::sqrt(spread / count) / mean;
   if (rays != nullptr) {
     s.mean_rays_per_lit_cell = static_cast<double>(lit_rays) / s.lit_cells;
   }
@@ -102,10 +43,10 @@ std::array<std::array<const char*, 2>, 8> map_statistics_legend() {
       {"peak", "the largest cell, and where its centre lies"},
       {"centroid", "the mean position of the weight, along each axis"},
       {"RMS width", "the root-mean-square distance of the weight from the centroid, along each axis"},
-      {"FWHM", "full width at half maximum: along the row and the column through the peak, the "
-               "distance between the two points where the map falls to half the peak, "
-               "interpolated linearly between cell centres (to the last cell centre where it "
-               "does not fall that far inside the map)"},
+      {"FWHM", "full width at half maximum: along the row and the column through the centroid's "
+               "cell, the distance between the outermost points where that profile reaches half "
+               "its own maximum, interpolated linearly between cell centres (to the last cell "
+               "centre where it does not fall that far inside the map)"},
       {"uniformity min/mean", "over the cells at or above half the peak: the smallest cell over "
                               "their mean (1 is perfectly even)"},
       {"uniformity std/mean", "over the same cells: their standard deviation over their mean "

@@ -1,9 +1,9 @@
 // The pages Varnock writes for people (report.html, sweep.html and
-// trials.html, and the live page varnock watch serves) come from web files
-// built into the library: one template per page, holding its styles and its
-// script, with a slot for the page's data and one for the colour map. A
-// filled page is one self-contained file that refers to nothing outside
-// itself.
+// trials.html, optimize.html, and the live page varnock watch serves) come
+// from web files built into the library: one template per page, holding its
+// styles and its script, with a slot for the page's data and one for the
+// colour map. A filled page is one self-contained file that refers to
+// nothing outside itself.
 #pragma once
 
 #include <string>
@@ -11,7 +11,7 @@
 
 namespace varnock {
 
-enum class WebPage { report, study, watch };
+enum class WebPage { report, study, watch, optimize };
 
 // The page's template, as the build embedded it.
 std::string_view web_page_template(WebPage page);

@@ -10,6 +10,7 @@
 #include <span>
 #include <string>
 #include <system_error>
+#include <utility>
 #include <vector>
 
 #include "accum/fold.h"
@@ -17,6 +18,7 @@
 #include "accum/positions.h"
 #include "accum/exact_sums.h"
 #include "accum/run_size.h"
+#include "accum/smoothed_sums.h"
 #include "model/read_sheet.h"
 #include "model/sheet_cells.h"
 #include "parallel/ordered_runner.h"
@@ -93,14 +95,20 @@ std::int64_t take_counts(Results& res, std::span<const std::int64_t> counts) {
   return counts[0];
 }
 
+// What the passes leave beside model.res.
+struct PassesDone {
+  std::int64_t rays = 0;                   // rays traced
+  std::optional<SmoothedGrids> smoothed;   // when the options ask for them
+};
+
 // The passes of every source position, traced on the run's threads and
-// folded in the serial order into model.res. Returns the rays traced. With a
-// work share, this process traces the tasks it is handed and the sums are
-// combined with the other processes' at the end.
-std::int64_t run_passes(Model& model, std::uint64_t positions, unsigned threads,
-                        const BlockTracer& block_tracer, const RunOptions& options,
-                        Clock::time_point start, const std::string& sheet_name,
-                        std::uint64_t sheet_hash) {
+// folded in the serial order into model.res (and, when asked for, into the
+// smoothed grids). With a work share, this process traces the tasks it is
+// handed and the sums are combined with the other processes' at the end.
+PassesDone run_passes(Model& model, std::uint64_t positions, unsigned threads,
+                      const BlockTracer& block_tracer, const RunOptions& options,
+                      Clock::time_point start, const std::string& sheet_name,
+                      std::uint64_t sheet_hash) {
   const SystemState& sys = model.sys;
   const RunParams& p = sys.params;
   const std::int64_t per_position = static_cast<std::int64_t>(sys.fan.NRAY) *
@@ -118,6 +126,11 @@ std::int64_t run_passes(Model& model, std::uint64_t positions, unsigned threads,
     sums = std::make_unique<SerialSums>(p.SELI, p.SELJ);
   }
   Fold fold(model.res, *sums, p.SELI, p.SELJ);
+  // Beside the fold, in the same order (never in a shared run: run_sheet
+  // refuses that). Only then do the tracers record where each ray landed.
+  const bool record_places = options.smoothed_maps;
+  std::optional<SmoothedSums> smoothed;
+  if (record_places) smoothed.emplace(p.DXY, p.DUV, p.SELI, p.SELJ);
 
   // A shared run hands out tasks by number, in runs the share decides.
   const std::uint64_t total_tasks = plan.tasks();
@@ -168,15 +181,16 @@ std::int64_t run_passes(Model& model, std::uint64_t positions, unsigned threads,
   control.window = 3 * static_cast<std::size_t>(threads);
   control.cancel = options.cancel;
   control.on_tick = report_progress;
-  const bool finished = run_ordered<PassTask, std::vector<RayRecord>>(
+  const bool finished = run_ordered<PassTask, TracedRays>(
       control, next_task,
-      [&](const PassTask& task, std::vector<RayRecord>& records, unsigned thread) {
+      [&](const PassTask& task, TracedRays& traced, unsigned thread) {
         std::unique_ptr<PassTracer>& tracer = tracers[thread];
         if (!tracer) tracer = std::make_unique<PassTracer>(sys, block_tracer);
-        tracer->trace(task, records);
+        tracer->trace(task, traced.records, record_places ? &traced.places : nullptr);
       },
-      [&](const PassTask& task, std::vector<RayRecord>& records) {
-        fold.add(records);
+      [&](const PassTask& task, TracedRays& traced) {
+        fold.add(traced.records);
+        if (smoothed) smoothed->add(traced.records, traced.places);
         rays_folded.store(fold.rays());
         if (share == nullptr) {
           positions_folded.store(task.end.position);
@@ -202,7 +216,10 @@ std::int64_t run_passes(Model& model, std::uint64_t positions, unsigned threads,
   fraction_folded.store(1);
   positions_folded.store(positions);
   report_progress();
-  return rays;
+  PassesDone done;
+  done.rays = rays;
+  if (smoothed) done.smoothed = smoothed->grids();
+  return done;
 }
 
 // Everything that writes files: the fan listing, the passes and the report.
@@ -247,8 +264,9 @@ void compute_and_write(Model& model, const FanPlan& fan_plan, const OutputNames&
   const std::uint64_t sheet_hash =
       options.share != nullptr ? fnv1a(sheet.bytes) : 0;
   const Clock::time_point tracing = Clock::now();
-  summary.totals.rays_traced =
+  PassesDone passes =
       run_passes(model, positions, threads, tracer, options, start, sheet_name, sheet_hash);
+  summary.totals.rays_traced = passes.rays;
   summary.parts.trace = seconds_since(tracing);
   // The next run's fan listing shows the last ring point of the last scan step.
   if (positions > 0) model.last_source = ring_point(sys, p.NRING - 1);
@@ -282,6 +300,7 @@ void compute_and_write(Model& model, const FanPlan& fan_plan, const OutputNames&
   maps.DUV = p.DUV;
   maps.SELI = p.SELI;
   maps.SELJ = p.SELJ;
+  maps.smoothed = std::move(passes.smoothed);
   if (options.share != nullptr) {
     summary.processes = options.share->processes();
     for (const ProcessInfo& other : summary.processes) {
@@ -335,6 +354,11 @@ RunSuccess run_sheet(Model& model, const SheetInput& sheet, const OutputNames& o
   // first file is written, and a refused sheet leaves the folder alone.
   const FanPlan fan_plan = load_sheet(model, sheet, summary.warnings);
   summary.parts.sheet = seconds_since(start);
+  if (options.share != nullptr && options.smoothed_maps) {
+    // The processes combine exact sums of the plain grids only: the
+    // smoothed ones would hold this process's share of the rays alone.
+    fail_output(sheet_name, "smoothed maps are not available in a run shared among processes");
+  }
   if (options.share != nullptr && !options.exact_sums) {
     // Sums of different processes added together round differently for
     // every split; only exact sums are the same however the work is shared.

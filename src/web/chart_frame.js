@@ -17,10 +17,12 @@ export function span(values, extra) {
 }
 
 // The frame of a chart: grid lines, ticks, tick labels and axis titles;
-// gives the mapping of values to pixels with it.
+// gives the mapping of values to pixels with it. f.yLog makes the y axis
+// logarithmic (f.y then positive).
 export function plotFrame(f) {
+  const ty = f.yLog ? Math.log10 : (v) => v;
   const px = (v) => f.L + ((v - f.x[0]) / (f.x[1] - f.x[0])) * (f.W - f.L - f.R);
-  const py = (v) => f.H - f.B - ((v - f.y[0]) / (f.y[1] - f.y[0])) * (f.H - f.T - f.B);
+  const py = (v) => f.H - f.B - ((ty(v) - ty(f.y[0])) / (ty(f.y[1]) - ty(f.y[0]))) * (f.H - f.T - f.B);
   const out = [];
   for (const t of f.yTicks) {
     const y = py(t.v).toFixed(1);

@@ -14,6 +14,8 @@ export const SIZE = N * CELL;
 export const M = { left: 74, top: 40, idx: 34, barGap: 22, barW: 18, barText: 84, right: 26, bottom: 56 };
 const BAR_X = M.left + SIZE + M.idx + M.barGap;
 export const PLOT_W = BAR_X + M.barW + M.barText + M.right;
+// A map without its bar: the index labels on its right included.
+export const MAP_W = M.left + SIZE + M.idx + 8;
 export const PLOT_H = M.top + SIZE + M.bottom;
 
 // Where cell (i, j) is drawn: its column from the left and row from the
@@ -73,8 +75,9 @@ function cellRect(layout, i, j, cls) {
 }
 
 // Everything but the cells: the frame, the axes in the map's unit, the
-// index ticks to find a cell in the file, the selected cell and the bar.
-function overlay(map, cs, cmap, layout) {
+// index ticks to find a cell in the file, the selected cell and, unless
+// withBar is false (maps that share one bar beside them), the bar.
+function overlay(map, cs, cmap, layout, withBar) {
   const [a0, a1] = map.axes, unit = map.unit, half = 20.5 * map.pitch;
   const screen = layout === "screen";
   const px = (c) => M.left + ((c + half) / (2 * half)) * SIZE;
@@ -104,12 +107,20 @@ function overlay(map, cs, cmap, layout) {
     out.push(cellRect(layout, si, sj, "selected") + ' fill="none" stroke="#000" stroke-width="3"/>');
     out.push(cellRect(layout, si, sj, "selected") + ' fill="none" stroke="#fff" stroke-width="1.2"/>');
   }
-  const title = !cs ? "no weight: nothing to scale" : cs.log ? "weight per cell, logarithmic scale" : "weight per cell, linear scale";
-  out.push(uprightBar({ x: BAR_X, top: M.top, height: SIZE, w: M.barW, cmap, scale: cs, title, titleX: BAR_X + M.barW + M.barText + 8 }));
+  if (withBar !== false) out.push(mapColourBar(cs, cmap, BAR_X, M.top));
+  return out.join("");
+}
+
+// The colour bar of a map drawn at (x, top), as tall as the map, with the
+// swatch of the zero cells under it on the log scale; title (written beside
+// it) says what it scales.
+export function mapColourBar(cs, cmap, x, top, title) {
+  const said = title || (!cs ? "no weight: nothing to scale" : cs.log ? "weight per cell, logarithmic scale" : "weight per cell, linear scale");
+  const out = [uprightBar({ x, top, height: SIZE, w: M.barW, cmap, scale: cs, title: said, titleX: x + M.barW + M.barText + 8 })];
   if (cs && cs.log) {
-    const bottom = M.top + SIZE;
-    out.push(`<rect x="${BAR_X}" y="${bottom + 12}" width="${M.barW}" height="${M.barW}" fill="${rgb(ZERO_RGB)}" stroke="${INK}"/>`);
-    out.push(svgText(BAR_X + M.barW + 8, bottom + 25, "0 (zero cells)"));
+    const bottom = top + SIZE;
+    out.push(`<rect x="${x}" y="${bottom + 12}" width="${M.barW}" height="${M.barW}" fill="${rgb(ZERO_RGB)}" stroke="${INK}"/>`);
+    out.push(svgText(x + M.barW + 8, bottom + 25, "0 (zero cells)"));
   }
   return out.join("");
 }
@@ -121,9 +132,15 @@ export function plotSvg(map, cs, cmap, layout) {
     cellRect(layout, 0, 0, "hover") + ' fill="none" stroke="#ff2d55" stroke-width="2" visibility="hidden"/></svg>';
 }
 
+// A map's cells as rectangles and everything drawn over them, placed as in
+// a figure of its own; without its colour bar when withBar is false, for
+// figures that set several maps beside one bar (each then MAP_W wide).
+export function mapLayers(map, cs, cmap, layout, withBar) {
+  return cellRects(cellColours(map, cs, cmap, layout)) + overlay(map, cs, cmap, layout, withBar);
+}
+
 // The whole map as one SVG, to save: what the page shows, cells included.
 export function mapFigureSvg(map, cs, cmap, layout) {
   return svgOpen(PLOT_W, PLOT_H, `${map.name} as a false-colour map`, 12) +
-    `<rect width="${PLOT_W}" height="${PLOT_H}" fill="#fff"/>` + cellRects(cellColours(map, cs, cmap, layout)) +
-    overlay(map, cs, cmap, layout) + "</svg>";
+    `<rect width="${PLOT_W}" height="${PLOT_H}" fill="#fff"/>` + mapLayers(map, cs, cmap, layout) + "</svg>";
 }

@@ -98,14 +98,25 @@ def test_errors(condenser, tmp_path):
     with pytest.raises(varnock.OutputError):
         varnock.run(condenser, output_dir=tmp_path / "file")
 
-    lacking = [path for path, ok in varnock.simd_paths().items() if not ok]
-    if lacking:
-        with pytest.raises(varnock.Unsupported):
-            varnock.run(condenser, fast=True, simd=lacking[0])
     with pytest.raises(ValueError):
         varnock.run(condenser, fast=True, simd="neon")
     for kind in (varnock.SheetError, varnock.OutputError, varnock.Unsupported):
         assert issubclass(kind, varnock.Error)
+
+    # Messages may quote Shift-JIS cells: they still come through.
+    sheet = varnock.Sheet(condenser)
+    sheet["RSRC"] = "１"
+    assert "C7" in varnock.run(sheet).warnings[0]
+    with pytest.raises(varnock.SheetError):
+        varnock.run(os.fsencode(tmp_path) + b"/\x83missing.txt")
+
+
+def test_unsupported_simd_path(condenser):
+    lacking = [path for path, ok in varnock.simd_paths().items() if not ok]
+    if not lacking:
+        pytest.skip("this processor runs every instruction-set path")
+    with pytest.raises(varnock.Unsupported):
+        varnock.run(condenser, fast=True, simd=lacking[0])
 
 
 def test_progress_reaches_the_end(condenser):
@@ -127,6 +138,11 @@ def test_progress_reaches_the_end(condenser):
         raise RuntimeError("from progress")
     with pytest.raises(RuntimeError, match="from progress"):
         varnock.run(condenser, progress=fails)
+
+    # The run has its own copy of the sheet: an edit while it runs is not seen.
+    sheet = longer(varnock.Sheet(condenser), 20)
+    r = varnock.run(sheet, threads=1, progress=lambda p: sheet.__setitem__("TH0", 30.0))
+    assert sheet["TH0"] == 30.0 and r.sheet["TH0"] == 20.0
 
 
 def test_two_threads_run_side_by_side(condenser):

@@ -26,9 +26,11 @@ def test_edits_replace_only_that_cell(condenser, tmp_path):
     sheet["TH0"] = 25.5
     sheet["NRING"] = 8
     sheet["RN1.2"] = "1.5"
-    expected = hand_edited(hand_edited(hand_edited(data, 20, 3, b"25.5"), 9, 3, b"8"), 21, 10, b"1.5")
+    sheet["CV2"] = -1 / 30  # a text longer than a short string's buffer
+    expected = hand_edited(hand_edited(hand_edited(hand_edited(data, 20, 3, b"25.5"), 9, 3, b"8"), 21, 10, b"1.5"),
+                           22, 2, repr(-1 / 30).encode())
     assert sheet.bytes == expected
-    assert sheet["TH0"] == 25.5 and sheet.cell_text("RN1.2") == "1.5"
+    assert sheet["TH0"] == 25.5 and sheet.cell_text("RN1.2") == "1.5" and sheet["CV2"] == -1 / 30
     assert LABEL.decode("cp932") in sheet.text
 
     path = tmp_path / "edited.txt"
@@ -55,6 +57,11 @@ def test_unknown_and_refused_cells(condenser):
         sheet["NRING"] = 2.5
     with pytest.raises(ValueError, match="tab or a line break"):
         sheet["C7"] = "1\t2"
+    with pytest.raises(ValueError, match="finite"):
+        sheet["TH0"] = float("nan")
     with pytest.raises(TypeError):
         sheet["TH0"] = [1]
+    sheet["NRING"] = -2147483648  # the smallest 32-bit whole number is one
+    sheet["NRING"] = 12
     assert sheet == varnock.Sheet(condenser)  # a refused edit changes nothing
+    assert sheet != None and sheet != "sheet"  # noqa: E711

@@ -9,7 +9,9 @@
   - a study split into 3 tasks and merged, a study killed and resumed, and
     a study on one thread all write the CSV of the whole study byte for byte;
   - a refused point is recorded as failed (exit 1), a bad cell name and a
-    large study without --yes are refused (exit 2).
+    large study without --yes are refused (exit 2);
+  - a folder an earlier version of varnock made, whose statistics columns
+    differ, is neither resumed, run afresh nor merged (exit 2).
 
     python3 study_check.py VARNOCK EXAMPLES_DIR WORK_DIR
 """
@@ -237,6 +239,35 @@ def trials_checks(tool, examples, work):
     varnock(tool, "trials", sheet, *jitters, "-n", "9", "-o", stopped, expect=2)
 
 
+def older_statistics_checks(tool, examples, work):
+    sheet = os.path.join(work, "older.txt")
+    shutil.copy(os.path.join(examples, "condenser.txt"), sheet)
+    study = ["--set", "TH0=18,24"]
+    current = os.path.join(work, "older-current")
+    varnock(tool, "sweep", sheet, *study, "-o", current, "-q", "--no-progress")
+    # The folder as an earlier version left it: its study.json the same but
+    # for the statistics' version, which it did not write.
+    older = os.path.join(work, "older")
+    shutil.copytree(current, older)
+    definition = read(os.path.join(older, "study.json"))
+    check(definition.count(b'\n  "statistics": 2,\n') == 1, f"study.json holds no statistics version: {definition}")
+    with open(os.path.join(older, "study.json"), "wb") as f:
+        f.write(definition.replace(b'\n  "statistics": 2,\n', b"\n"))
+    older_json = read(os.path.join(older, "study.json"))
+    message = older + " was made by an earlier version of varnock whose statistics columns (FWHM) differ"
+    for again in (["--resume"], []):
+        done = varnock(tool, "sweep", sheet, *study, "-o", older, *again, "--no-progress", expect=2)
+        check(message in done.stderr, f"sweep {' '.join(again)} into the older folder: {done.stderr}")
+    for folders in ([older], [current, older]):
+        done = varnock(tool, "merge", *folders, "-o", os.path.join(work, "older-merged"), expect=2)
+        check(message in done.stderr, f"merge {folders}: {done.stderr}")
+    check(read(os.path.join(older, "study.json")) == older_json, "a refused study rewrote study.json")
+    check(not os.path.exists(os.path.join(work, "older-merged")), "a refused merge left a folder")
+    # Another study in that folder is another study, whatever the version.
+    done = varnock(tool, "sweep", sheet, "--set", "TH0=18,25", "-o", older, "--resume", expect=2)
+    check("holds another study" in done.stderr, done.stderr)
+
+
 def main():
     tool, examples, work = sys.argv[1:4]
     shutil.rmtree(work, ignore_errors=True)
@@ -244,6 +275,7 @@ def main():
     try:
         sweep_checks(tool, examples, work)
         trials_checks(tool, examples, work)
+        older_statistics_checks(tool, examples, work)
     except CheckFailed as e:
         print(f"FAILED: {e}")
         return 1

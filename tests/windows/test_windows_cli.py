@@ -194,6 +194,14 @@ class CliCommands(CliAgainstLinux):
         self.assertIn("PNG or SVG button", text_of(result.stderr))
         self.assertEqual(os.listdir(self.exe.path("out")), [])
 
+    def test_optimize_says_it_is_a_linux_command(self):
+        _, sheet = sheets.example_sheets()[0]
+        self.exe.put("sheet.txt", sheet)
+        result = self.exe.run("optimize", "sheet.txt", "--vary", "TH0=10:30", "--minimize", "ratio", "-o", "opt")
+        self.assertEqual(result.returncode, 2)
+        self.assertIn("optimize is a Linux command", text_of(result.stderr))
+        self.assertFalse(os.path.exists(self.exe.path("opt")))
+
     def test_unicode_folders(self):
         _, sheet = sheets.example_sheets()[0]
         self.put_on_both(os.path.join("résultats", "IN_FM.txt"), sheet)

@@ -9,5 +9,6 @@ void bind_sheet(pybind11::module_& m);
 void bind_progress(pybind11::module_& m);
 void bind_run(pybind11::module_& m);
 void bind_study(pybind11::module_& m);
+void bind_optimize(pybind11::module_& m);
 
 }  // namespace varnock_python

@@ -51,10 +51,11 @@ void call_without_gil(const std::function<void(const std::atomic<bool>&, Progres
   std::exception_ptr failure;
   HeldError interrupted;
 
-  // Called with the GIL held: Ctrl-C, then the caller's progress function.
-  // Either may raise; the call is then cancelled and the error kept.
-  auto check_in = [&] {
-    if (PyErr_CheckSignals() != 0) {
+  // Called with the GIL held: Ctrl-C (while the work runs), then the
+  // caller's progress function. Either may raise; the call is then
+  // cancelled and the error kept.
+  auto check_in = [&](bool signals) {
+    if (signals && PyErr_CheckSignals() != 0) {
       interrupted.fetch();
       return false;
     }
@@ -82,6 +83,16 @@ void call_without_gil(const std::function<void(const std::atomic<bool>&, Progres
       finished = true;
       finished_cv.notify_all();
     });
+    // Whatever leaves the loop, the worker is stopped and joined first.
+    struct Join {
+      std::thread& worker;
+      std::atomic<bool>& cancel;
+      ~Join() {
+        if (!worker.joinable()) return;
+        cancel = true;
+        worker.join();
+      }
+    } join{worker, cancel};
     for (;;) {
       {
         std::unique_lock<std::mutex> lock(mutex);
@@ -89,13 +100,14 @@ void call_without_gil(const std::function<void(const std::atomic<bool>&, Progres
       }
       if (interrupted.held()) continue;  // cancelled: waiting for the job to stop
       py::gil_scoped_acquire acquire;
-      if (!check_in()) cancel = true;
+      if (!check_in(true)) cancel = true;
     }
     worker.join();
   }
   if (interrupted.held()) interrupted.raise();
-  // The last progress (the end of the work) before the result.
-  if (!check_in()) interrupted.raise();
+  // The last progress (the end of the work) before the result; a Ctrl-C now
+  // comes after the finished work, from Python itself.
+  if (!check_in(false)) interrupted.raise();
   if (failure) std::rethrow_exception(failure);
 }
 

@@ -1,5 +1,6 @@
 #include "errors.h"
 
+#include "texts.h"
 #include "varnock/sheet.h"
 
 namespace py = pybind11;
@@ -21,7 +22,8 @@ const char* class_of(varnock::FailureKind kind) {
 
 void raise_failure(const varnock::RunFailure& f) {
   const py::object type = py::module_::import("varnock.errors").attr(class_of(f.kind));
-  const py::object error = type(f.describe(), f.file, f.row, f.column, f.message);
+  const py::object error =
+      type(engine_text(f.describe()), file_name_text(f.file), f.row, f.column, engine_text(f.message));
   PyErr_SetObject(type.ptr(), error.ptr());
   throw py::error_already_set();
 }

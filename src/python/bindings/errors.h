@@ -5,6 +5,10 @@
 
 #include <pybind11/pybind11.h>
 
+#include <filesystem>
+
+#include "support/files.h"
+#include "varnock/sheet.h"
 #include "varnock/varnock.h"
 
 namespace varnock_python {
@@ -14,5 +18,19 @@ namespace varnock_python {
 
 // varnock::Error thrown by the library becomes the same exceptions.
 void register_error_translator();
+
+// Runs work (a study or an optimisation into folder): a varnock::Error goes
+// on as it is, any other failure becomes an output failure of the folder
+// (std::invalid_argument there means that it holds other work).
+template <typename Work>
+void with_folder_failures(const std::filesystem::path& folder, Work&& work) {
+  try {
+    work();
+  } catch (const varnock::Error&) {
+    throw;
+  } catch (const std::exception& e) {
+    throw varnock::Error(varnock::RunFailure{varnock::FailureKind::Output, varnock::display(folder), 0, 0, e.what()});
+  }
+}
 
 }  // namespace varnock_python

@@ -12,4 +12,5 @@ PYBIND11_MODULE(_core, m) {
   varnock_python::bind_sheet(m);
   varnock_python::bind_run(m);
   varnock_python::bind_study(m);
+  varnock_python::bind_optimize(m);
 }

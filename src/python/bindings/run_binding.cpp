@@ -5,12 +5,16 @@
 #include <pybind11/stl/filesystem.h>
 
 #include <memory>
+#include <chrono>
 #include <mutex>
+#include <system_error>
 #include <optional>
 
 #include "bindings.h"
 #include "blocking_call.h"
 #include "errors.h"
+#include "support/files.h"
+#include "texts.h"
 #include "varnock/sheet.h"
 
 namespace py = pybind11;
@@ -93,18 +97,48 @@ varnock::RunOptions options_of(bool fast, const std::string& simd, unsigned thre
   return o;
 }
 
-// One run, the GIL released while it runs; a failure is raised.
-RunOutcome run_in(varnock::Session& session, std::mutex* lock, const varnock::Sheet& sheet, bool fast,
+// Makes the output folder when it does not exist (and says so, so that a
+// run that fails can take it away again).
+bool make_folder(const std::filesystem::path& dir) {
+  std::error_code ec;
+  if (std::filesystem::is_directory(dir, ec)) return false;
+  if (std::filesystem::create_directories(dir, ec)) return true;
+  if (std::filesystem::is_directory(dir, ec)) return false;  // another thread made it
+  raise_failure(varnock::RunFailure{varnock::FailureKind::Output, varnock::display(dir), 0, 0,
+                                    "the output folder cannot be made: " + ec.message()});
+}
+
+// One run, the GIL released while it runs; a failure is raised. The run
+// has a copy of the sheet: the caller's may change while it runs.
+RunOutcome run_in(varnock::Session& session, std::timed_mutex* lock, const varnock::Sheet& given, bool fast,
                   const std::string& simd, unsigned threads, bool exact_sums, const std::optional<std::filesystem::path>& output_dir,
                   const py::object& progress) {
   const std::filesystem::path dir = output_dir.value_or(std::filesystem::path());
   if (output_dir && dir.empty()) throw py::value_error("output_dir is empty; give a folder, or None");
+  const varnock::Sheet sheet = given;
   const varnock::RunOptions base = options_of(fast, simd, threads, exact_sums, !dir.empty());
+  const bool made = !dir.empty() && make_folder(dir);
   std::optional<varnock::RunResult> result;
+  struct Unmake {  // a folder this call made, left empty by a failed run, goes again
+    const std::filesystem::path& dir;
+    bool made;
+    bool keep = false;
+    ~Unmake() {
+      std::error_code ec;
+      if (made && !keep && std::filesystem::is_empty(dir, ec)) std::filesystem::remove(dir, ec);
+    }
+  } unmake{dir, made};
   call_without_gil(
       [&](const std::atomic<bool>& cancel, ProgressSlot& slot) {
-        std::unique_lock<std::mutex> held;
-        if (lock) held = std::unique_lock<std::mutex>(*lock);
+        // A Session runs one run at a time; waiting for the other is
+        // cancelled by Ctrl-C like the run itself.
+        std::unique_lock<std::timed_mutex> held;
+        if (lock) {
+          held = std::unique_lock<std::timed_mutex>(*lock, std::defer_lock);
+          while (!held.try_lock_for(std::chrono::milliseconds(20))) {
+            if (cancel) return;
+          }
+        }
         varnock::RunOptions o = base;
         o.cancel = &cancel;
         o.on_progress = [&slot](const varnock::RunProgress& p) {
@@ -114,14 +148,16 @@ RunOutcome run_in(varnock::Session& session, std::mutex* lock, const varnock::Sh
         result = session.run(sheet, o, dir);
       },
       progress);
+  if (!result) throw std::runtime_error("the run did not start");  // only when cancelled, which raised
   if (!result->ok()) raise_failure(result->failure());
+  unmake.keep = true;
   return RunOutcome{result->success(), sheet};
 }
 
 // A Session of Python: one run at a time, a second thread waits its turn.
 struct LockedSession {
   varnock::Session session;
-  std::mutex mutex;
+  std::timed_mutex mutex;
 };
 
 }  // namespace
@@ -189,9 +225,9 @@ mrad, as the report shows them: cell i has its centre at (i - 20) x pitch.)")
                              "The fast mode's instruction-set path ('' in exact mode).")
       .def_property_readonly("sums", [](const RunOutcome& r) { return std::string(r.run.sums); },
                              "How the weights were summed: 'serial' or 'exact'.")
-      .def_property_readonly("warnings", [](const RunOutcome& r) { return r.run.warnings; },
+      .def_property_readonly("warnings", [](const RunOutcome& r) { return engine_texts(r.run.warnings); },
                              "What the run noticed about the sheet and went on with.")
-      .def_property_readonly("notes", [](const RunOutcome& r) { return r.run.notes; },
+      .def_property_readonly("notes", [](const RunOutcome& r) { return engine_texts(r.run.notes); },
                              "What the run noticed about the output folder.")
       .def_property_readonly("sheet", [](const RunOutcome& r) { return r.sheet; }, "The sheet that ran.")
       .def("statistics", &statistics_dict, py::arg("map") = "IXY",
@@ -202,7 +238,12 @@ rms_width_mm, fwhm_mm as (x, y) pairs; sum and peak are weights;
 uniformity_min_mean and uniformity_std_mean are ratios over the cells at or
 above half the peak; lit_cells and mean_rays_per_lit_cell count cells and rays.)")
       .def("report_html", [](const RunOutcome& r) { return varnock::report_page_html(r.sheet, r.run); },
-           "The report page of the run (report.html) as one self-contained HTML document.");
+           "The report page of the run (report.html) as one self-contained HTML document.")
+      .def("__repr__", [](const RunOutcome& r) {
+        return py::str("<varnock.Result of {}: total {:.6f}, transmitted {:.6f}, ratio {:.6f}, {} mode>")
+            .format(file_name_text(r.sheet.name()), r.run.totals.total, r.run.totals.transmitted,
+                    r.run.totals.ratio, r.run.mode);
+      });
 
   m.def(
       "run",

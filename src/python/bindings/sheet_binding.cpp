@@ -5,6 +5,7 @@
 #include <stdexcept>
 
 #include "bindings.h"
+#include "texts.h"
 #include "varnock/sheet.h"
 
 namespace py = pybind11;
@@ -25,7 +26,7 @@ varnock::CellInfo cell_of(const varnock::Sheet& sheet, const std::string& name) 
   try {
     return sheet.cell(name);
   } catch (const std::invalid_argument& e) {
-    std::string why = e.what();
+    std::string why = e.what();  // it quotes the name, which came from Python as UTF-8
     if (why.find("RN2.3") == std::string::npos) {
       why += "; a value cell is named as a spreadsheet shows it (C7) or by its value (RSRC, NSCAN, TH0, "
              "CV3, PA5, STYPE2, RN2, RN2.3)";
@@ -111,8 +112,9 @@ its NSURF) raises KeyError, naming the accepted forms.)")
       .def_property_readonly(
           "text", [](const varnock::Sheet& s) { return decoded(s.bytes()); },
           "The sheet as text, decoded from Shift-JIS (bytes that are not Shift-JIS become U+FFFD).")
-      .def_property_readonly("name", &varnock::Sheet::name,
-                             "The file it was read from, or the name it was given.")
+      .def_property_readonly(
+          "name", [](const varnock::Sheet& s) { return file_name_text(s.name()); },
+          "The file it was read from, or the name it was given.")
       .def("cell", &cell_of, py::arg("name"), "The value cell a name means (raises KeyError if none).")
       .def(
           "cell_text", [](const varnock::Sheet& s, const std::string& name) {
@@ -144,9 +146,9 @@ its NSURF) raises KeyError, naming the accepted forms.)")
       .def("__deepcopy__", [](const varnock::Sheet& s, const py::object&) { return s; })
       .def(
           "__eq__", [](const varnock::Sheet& a, const varnock::Sheet& b) { return a.bytes() == b.bytes(); },
-          py::arg("other"), "Whether the two sheets hold the same bytes.")
+          py::is_operator(), "Whether the two sheets hold the same bytes.")
       .def("__repr__", [](const varnock::Sheet& s) {
-        return "varnock.Sheet(" + py::repr(py::str(s.name())).cast<std::string>() + ", " +
+        return "varnock.Sheet(" + py::repr(file_name_text(s.name())).cast<std::string>() + ", " +
                std::to_string(s.bytes().size()) + " bytes)";
       });
 }

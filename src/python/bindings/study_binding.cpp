@@ -9,6 +9,7 @@
 #include "bindings.h"
 #include "blocking_call.h"
 #include "errors.h"
+#include "texts.h"
 #include "study/study.h"
 #include "support/files.h"
 #include "support/run_error.h"
@@ -57,17 +58,7 @@ void bind_study(py::module_& m) {
                 const double left = done > 0 ? elapsed / static_cast<double>(done) * static_cast<double>(total - done) : -1;
                 slot.put(Progress{fraction, done, total, 0, elapsed, left});
               };
-              try {
-                result = varnock::run_study(definition, options);
-              } catch (const std::invalid_argument& e) {  // the folder holds another study
-                throw varnock::Error(varnock::RunFailure{varnock::FailureKind::Output, varnock::display(folder),
-                                                        0, 0, e.what()});
-              } catch (const varnock::Error&) {
-                throw;
-              } catch (const std::exception& e) {
-                throw varnock::Error(varnock::RunFailure{varnock::FailureKind::Output, varnock::display(folder),
-                                                        0, 0, e.what()});
-              }
+              with_folder_failures(folder, [&] { result = varnock::run_study(definition, options); });
             },
             progress);
         if (result.cancelled) {
@@ -81,8 +72,8 @@ void bind_study(py::module_& m) {
         d["points"] = result.points;
         d["failed"] = result.failed;
         d["complete"] = result.complete;
-        d["notes"] = result.notes;
-        d["warnings"] = warnings;
+        d["notes"] = engine_texts(result.notes);
+        d["warnings"] = engine_texts(warnings);
         return d;
       },
       py::arg("kind"), py::arg("sheet"), py::arg("specs"), py::arg("zip"), py::arg("trials"), py::arg("seed"),

@@ -25,11 +25,12 @@ from ._core import Cell, Progress, Result, Sheet, simd_paths
 from ._display import plot as _plot, repr_html as _repr_html
 from ._progress import adapt as _adapt
 from ._sheets import as_sheet as _as_sheet
-from . import _study
+from . import _optimize, _study
 from .errors import Error, OutputError, SheetError, Unsupported
 
 __version__ = _core.__version__
-__all__ = ["Sheet", "Cell", "Result", "Progress", "Session", "run", "sweep", "trials", "Records", "simd_paths",
+__all__ = ["Sheet", "Cell", "Result", "Progress", "Session", "run", "sweep", "trials", "optimize", "Records",
+           "simd_paths",
            "Error", "SheetError", "OutputError", "Unsupported"]
 
 Records = _study.Records
@@ -40,12 +41,7 @@ for _cls in (Sheet, Cell, Result, Progress):
 
 
 def _folder(output_dir):
-    if output_dir is None:
-        return None
-    output_dir = _os.fspath(output_dir)
-    if output_dir and not _os.path.isdir(output_dir) and not _os.path.lexists(output_dir):
-        _os.makedirs(output_dir)
-    return output_dir
+    return None if output_dir is None else _os.fspath(output_dir)
 
 
 def run(sheet, *, fast=False, threads=0, exact_sums=False, output_dir=None, progress=None,
@@ -71,8 +67,10 @@ def run(sheet, *, fast=False, threads=0, exact_sums=False, output_dir=None, prog
 
     Every run is a first run in a fresh model, so its files are those of
     `varnock run`; varnock.Session keeps the source point between runs.
-    Raises SheetError, OutputError or Unsupported; KeyboardInterrupt on
-    Ctrl-C (the run is cancelled and leaves a folder as it was).
+    Raises SheetError, OutputError or Unsupported (ValueError and TypeError
+    for arguments of the wrong kind); KeyboardInterrupt on Ctrl-C (the run
+    is cancelled and leaves a folder as it was). Python sees Ctrl-C on its
+    main thread only: a run on another thread finishes.
     """
     return _core.run(_as_sheet(sheet), fast, simd, threads, exact_sums, _folder(output_dir),
                      _adapt(progress))
@@ -137,3 +135,37 @@ def trials(sheet, cells, *, n, seed=1, folder=None, resume=False, fast=False, th
     return _study.run_study("trials", sheet, _study.jitter_specs(cells), trials=n, seed=seed,
                             folder=folder, resume=resume, fast=fast, threads=threads,
                             exact_sums=exact_sums, progress=progress)
+
+
+def optimize(sheet, vary, goals, *, method="local", evaluations=200, seed=1, fast=True, smoothing=True,
+             steps=None, threads=0, folder=None, resume=False, progress=None):
+    """Finds the values of some cells that give the light asked for, as
+    `varnock optimize` does, and returns what optimize.json holds, as a dict.
+
+    vary: {name: (lo, hi)}, real cells and their bounds; the sheet's own
+        values are the start and must lie inside them.
+    goals: a list of (kind, expression[, weight]) with kind "minimize",
+        "maximize" or "target" (its expression "EXPR=VALUE"), or dicts
+        {"kind", "expression", "target", "weight", "scale"}. Expressions as
+        the command takes them: "ratio", "rms_radius(IXY)",
+        "uniformity(IXY, 10)", "match(IXY, target.csv)", ...
+    method: "local" (Sbplx from the start) or "global" (DIRECT-L, then Sbplx).
+    evaluations: the most points evaluated; seed: any randomness's seed.
+    fast: evaluate in fast mode (the default); smoothing: evaluate goals on
+        bilinearly smoothed maps (the default), so that small steps change
+        the merit. The best point's files always come from an exact run.
+    steps: {name: initial step}; default a tenth of each range.
+    folder: the results' folder (points/, history.csv, best.txt, the best
+        point's OUT_* files and report.html, optimize.json, optimize.html);
+        None runs in a temporary folder that is removed. resume=True replays
+        the search over the points the folder holds.
+    progress: called with a varnock.Progress counting evaluations, or a tqdm bar.
+
+    The dict holds the variables with their start and best values, each
+    goal's value, term and contribution at the start and best point (as the
+    optimiser saw them and from the exact runs), the merit, evaluations,
+    method and seed. Ctrl-C stops the search and raises KeyboardInterrupt.
+    """
+    return _optimize.run_optimization(sheet, vary, goals, method=method, evaluations=evaluations, seed=seed,
+                                      fast=fast, smoothing=smoothing, steps=steps, threads=threads,
+                                      folder=folder, resume=resume, progress=progress)
