@@ -118,10 +118,13 @@ int run_optimize(const CLI::App& cmd, const OptimizeArguments& a) {
   options.resume = a.resume;
   options.cancel = &stop_requested;
   ProgressLine progress(!a.quiet && varnock::platform::stderr_is_terminal());
-  options.on_progress = [&](std::int64_t done, std::int64_t cap, double best, double elapsed) {
-    std::string line = "optimize: " + std::to_string(done) + " evaluations (cap " + std::to_string(cap) +
-                       " points), best merit " + (std::isfinite(best) ? varnock::shortest_text(best) : "none");
-    if (done > 0 && done < cap) line += "  at most " + duration_text(elapsed / done * (cap - done)) + " left";
+  options.on_progress = [&](std::int64_t evaluations, std::int64_t points, std::int64_t cap, double best,
+                            double elapsed) {
+    std::string line = "optimize: " + std::to_string(evaluations) + " evaluations, " + std::to_string(points) +
+                       " of at most " + std::to_string(cap) + " points, best merit " +
+                       (std::isfinite(best) ? varnock::shortest_text(best) : "none");
+    // The search may converge before its cap: the time left is at most this.
+    if (points > 0 && points < cap) line += ", up to " + duration_text(elapsed / points * (cap - points)) + " left";
     progress.show(line);
   };
   std::optional<varnock::platform::StopRequests> stops(std::in_place, stop_requested);
@@ -134,6 +137,12 @@ int run_optimize(const CLI::App& cmd, const OptimizeArguments& a) {
     return EXIT_BAD_INPUT;
   } catch (const varnock::Error& e) {
     progress.clear();
+    if (e.failure().kind == varnock::FailureKind::Cancelled) {
+      const bool term = varnock::platform::last_stop_request() == varnock::platform::StopKind::terminate;
+      std::cerr << "varnock: stopped by " << (term ? "a termination request" : "Ctrl-C")
+                << " before the start point had run; nothing was written\n";
+      return term ? EXIT_TERMINATED : EXIT_INTERRUPTED;
+    }
     std::cerr << "varnock: " << e.what() << '\n';
     return e.failure().kind == varnock::FailureKind::Sheet ? EXIT_BAD_INPUT : EXIT_FAILED;
   } catch (const std::exception& e) {

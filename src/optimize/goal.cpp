@@ -108,7 +108,7 @@ GoalExpression parse_goal(const std::string& given) {
       try {
         g.target = read_grid_csv(g.file);
       } catch (const std::invalid_argument& e) {
-        refuse(text, e.what());
+        throw std::invalid_argument("goal \"" + text + "\": " + e.what());
       }
       g.text += ", " + args[1];
     } else if (f.args == 2) {
@@ -175,6 +175,7 @@ GridValues read_grid_csv(const std::filesystem::path& path) {
                                 "writes it; this one has " + std::to_string(rows.empty() ? 0 : rows.size() - 1) + " rows");
   }
   GridValues grid{};
+  double sum = 0;
   for (int j = 0; j < GRID_SIZE; ++j) {
     const std::vector<std::string>& row = rows[static_cast<std::size_t>(j) + 1];
     if (row.size() != GRID_SIZE + 1) {
@@ -189,8 +190,10 @@ GridValues read_grid_csv(const std::filesystem::path& path) {
                                     ": \"" + cell + "\" is not a weight (a number 0 or more)");
       }
       grid[i][j] = *v;
+      sum += *v;
     }
   }
+  if (!(sum > 0)) throw std::invalid_argument(where + "the target has no weight: every cell is 0");
   return grid;
 }
 

@@ -55,8 +55,9 @@ struct OptimizeProblem {
   bool smoothing = true;
   bool exact = false;  // evaluations in exact mode
   // What a point's record depends on (the sheet, the varied cells, the
-  // goals, smoothing and mode), so that points on disk serve any search of
-  // the same problem: another method, seed, bounds or cap reuses them.
+  // goals' expressions, smoothing and mode), so that points on disk serve
+  // any search of the same problem: another method, seed, bounds, cap,
+  // weight, scale or target reuses them.
   std::string points_key() const;
 };
 
@@ -71,9 +72,10 @@ struct OptimizeOptions {
   unsigned threads = 0;
   bool resume = false;
   const std::atomic<bool>* cancel = nullptr;
-  // After each evaluation: evaluations so far, of the cap, the best merit,
-  // seconds elapsed.
-  std::function<void(std::int64_t done, std::int64_t cap, double best, double elapsed)> on_progress;
+  // After each evaluation: evaluations so far, the distinct points among
+  // them and their cap, the best merit, seconds elapsed.
+  std::function<void(std::int64_t evaluations, std::int64_t points, std::int64_t cap, double best, double elapsed)>
+      on_progress;
 };
 
 struct OptimizeResult {

@@ -74,9 +74,12 @@ Json result_json(const OptimizeOutputs& o) {
                     {"step", v.step}, {"start", v.start}, {"best", s.history[best].values[k]}});
   }
   j["variables"] = vars;
+  // Each goal's share of the merit at the best point: its weighted term's
+  // magnitude over the sum of all of theirs (a maximised goal's term is
+  // negative).
   double weighted = 0;
   for (std::size_t k = 0; k < p.goals.size(); ++k) {
-    weighted += p.goals[k].weight * goal_term(p.goals[k], best_goals[k], o.scales[k]);
+    weighted += std::fabs(p.goals[k].weight * goal_term(p.goals[k], best_goals[k], o.scales[k]));
   }
   Json goals = Json::array();
   for (std::size_t k = 0; k < p.goals.size(); ++k) {
@@ -92,7 +95,7 @@ Json result_json(const OptimizeOutputs& o) {
                  {"best", number(best_goals[k])},
                  {"start_term", number(goal_term(g, start_goals[k], o.scales[k]))},
                  {"best_term", number(best_term)},
-                 {"contribution", weighted != 0 ? number(g.weight * best_term / weighted) : Json(nullptr)},
+                 {"contribution", weighted > 0 ? number(std::fabs(g.weight * best_term) / weighted) : Json(nullptr)},
                  {"exact_start", number(o.exact_start[k])},
                  {"exact_best", number(o.exact_best[k])}};
     goals.push_back(std::move(goal));

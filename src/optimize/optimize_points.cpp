@@ -1,5 +1,6 @@
 #include "optimize/optimize_points.h"
 
+#include <algorithm>
 #include <cmath>
 #include <stdexcept>
 #include <system_error>
@@ -56,8 +57,9 @@ EvaluationRecord EvaluationRecord::from_json(const std::string& text) {
   return r;
 }
 
-EvaluationStore::EvaluationStore(const std::filesystem::path& folder, const std::string& points_key, bool resume)
-    : folder_(folder) {
+EvaluationStore::EvaluationStore(const std::filesystem::path& folder, const std::string& points_key, std::size_t goals,
+                                 bool resume)
+    : folder_(folder), goals_(goals) {
   std::error_code ec;
   const std::filesystem::path problem = folder / PROBLEM_FILE;
   const bool same = std::filesystem::is_regular_file(problem, ec) && read_whole_file(problem) == points_key;
@@ -65,9 +67,15 @@ EvaluationStore::EvaluationStore(const std::filesystem::path& folder, const std:
     throw std::invalid_argument(display(folder) + " holds the points of another problem (its sheet, varied cells, "
                                 "goals, smoothing or mode differ); choose another folder, or run without --resume");
   }
+  const std::map<std::int64_t, std::string> found = records_in(folder);
+  // Points without problem.json are some other work's (a study's): never ours to remove.
+  if (std::filesystem::exists(folder / "study.json", ec) ||
+      (!found.empty() && !std::filesystem::exists(problem, ec))) {
+    throw std::invalid_argument(display(folder) + " holds a study or other points, not an optimisation's; "
+                                "choose another folder");
+  }
   create_points_folder(folder);
   remove_leftovers(folder);
-  const std::map<std::int64_t, std::string> found = records_in(folder);
   if (!resume || !same) {
     for (const auto& [index, text] : found) remove_point(folder, index);
     write_atomically(problem, points_key);
@@ -79,6 +87,7 @@ EvaluationStore::EvaluationStore(const std::filesystem::path& folder, const std:
     next_ = std::max(next_, index + 1);
     try {
       EvaluationRecord r = EvaluationRecord::from_json(text);
+      if (r.goals.size() != goals_) throw std::invalid_argument("not a record of this problem");
       records_.emplace(key_of(r.texts), std::move(r));
     } catch (const std::exception&) {
       remove_point(folder, index);  // not a record of ours: run that point again

@@ -29,10 +29,12 @@ struct EvaluationRecord {
 
 class EvaluationStore {
  public:
-  // Takes the folder for a problem (its points key): with resume, keeps the
-  // records of the same problem; without, starts afresh. Throws
-  // std::invalid_argument when resume finds another problem's points.
-  EvaluationStore(const std::filesystem::path& folder, const std::string& points_key, bool resume);
+  // Takes the folder for a problem (its points key and number of goals):
+  // with resume, keeps the records of the same problem; without, starts
+  // afresh. Throws std::invalid_argument when resume finds another
+  // problem's points, or the folder holds a study's or other points.
+  EvaluationStore(const std::filesystem::path& folder, const std::string& points_key, std::size_t goals,
+                  bool resume);
 
   const EvaluationRecord* find(const std::vector<std::string>& texts) const;
   void add(const EvaluationRecord& record);  // written before it returns
@@ -40,6 +42,7 @@ class EvaluationStore {
 
  private:
   std::filesystem::path folder_;
+  std::size_t goals_ = 0;
   std::int64_t next_ = 0;                            // the next point's number
   std::map<std::string, EvaluationRecord> records_;  // by the texts, tab-joined
 };

@@ -103,10 +103,9 @@ std::string OptimizeProblem::points_key() const {
   j["sheet_sha256"] = sheet_sha256(sheet.bytes());
   for (const OptimizeVariable& v : variables) j["cells"].push_back(v.cell.sheet_name);
   for (const OptimizeGoal& g : goals) {
-    nlohmann::ordered_json goal = {{"kind", g.kind_name()}, {"expression", g.expression.text},
-                                   {"weight", g.weight}};
-    if (g.kind == OptimizeGoal::Kind::Target) goal["target"] = g.target;
-    if (g.scale) goal["scale"] = *g.scale;
+    // The goal's value is what a record keeps; its kind, target, weight and
+    // scale only make the merit, so another of those reuses the points.
+    nlohmann::ordered_json goal = {{"expression", g.expression.text}};
     if (g.expression.kind == GoalExpression::Kind::Match) {
       // The target's cells, not its name: a changed file is another problem.
       nlohmann::ordered_json cells = nlohmann::ordered_json::array();

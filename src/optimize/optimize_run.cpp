@@ -51,7 +51,7 @@ OptimizeResult run_optimization(const OptimizeProblem& p, const OptimizeOptions&
   const Clock::time_point start_time = Clock::now();
   if (const std::optional<std::string> why = optimization_unavailable()) throw std::runtime_error(*why);
   std::filesystem::create_directories(options.folder);
-  EvaluationStore store(options.folder, p.points_key(), options.resume);
+  EvaluationStore store(options.folder, p.points_key(), p.goals.size(), options.resume);
   const std::size_t on_disk = store.size();
 
   RunOptions run_options;
@@ -110,6 +110,14 @@ OptimizeResult run_optimization(const OptimizeProblem& p, const OptimizeOptions&
     if (r == nullptr) return std::nullopt;  // cancelled: the search stops
     if (phase == "start") {
       if (!r->ok) throw Error(RunFailure{FailureKind::Sheet, p.sheet.name(), 0, 0, "the start point does not run: " + r->message});
+      // A goal that is no number at the start (no weight where it looks)
+      // would make every merit the worst: nothing to search for.
+      for (std::size_t k = 0; k < p.goals.size(); ++k) {
+        if (!std::isfinite(r->goals[k])) {
+          throw std::invalid_argument("goal " + p.goals[k].expression.text +
+                                      " is not a number at the start: its map has no weight where it looks");
+        }
+      }
       scales = goal_scales(p.goals, r->goals);
     }
     goal_history.push_back(r->goals);
@@ -117,13 +125,15 @@ OptimizeResult run_optimization(const OptimizeProblem& p, const OptimizeOptions&
   };
   hooks.evaluated = [&](const SearchEvaluation& e) {
     if (options.on_progress) {
-      options.on_progress(e.evaluation, p.evaluations, e.best_merit,
+      options.on_progress(e.evaluation, e.points, p.evaluations, e.best_merit,
                           std::chrono::duration<double>(Clock::now() - start_time).count());
     }
   };
   SearchOutcome outcome = run_search(setup, hooks);
   if (outcome.history.empty()) {
-    if (cancelled()) throw std::runtime_error("stopped before the start point had run");
+    if (cancelled()) {
+      throw Error(RunFailure{FailureKind::Cancelled, p.sheet.name(), 0, 0, "stopped before the start point had run"});
+    }
     throw std::runtime_error("the search evaluated no point");
   }
   result.stopped = outcome.stopped;

@@ -24,13 +24,18 @@ class Search {
  public:
   Search(const SearchSetup& setup, const SearchHooks& hooks) : setup_(setup), hooks_(hooks) {}
 
+  // The values at u; the start's position gives the sheet's own values
+  // exactly (lo + u range need not round back to them).
   std::vector<double> values_of(const std::vector<double>& u) const {
+    if (u == start_u_) return setup_.start;
     std::vector<double> v(u.size());
     for (std::size_t k = 0; k < u.size(); ++k) {
       v[k] = setup_.lo[k] + std::clamp(u[k], 0.0, 1.0) * (setup_.hi[k] - setup_.lo[k]);
     }
     return v;
   }
+
+  void set_start(const std::vector<double>& u) { start_u_ = u; }
 
   double evaluate(const std::vector<double>& u, const std::string& phase) {
     if (!hooks_.keep_going()) {
@@ -52,6 +57,7 @@ class Search {
     e.evaluation = static_cast<std::int64_t>(outcome_.history.size()) + 1;
     e.phase = phase;
     e.values = values;
+    e.points = static_cast<std::int64_t>(seen_.size());
     const std::optional<double> merit = hooks_.merit(values, phase, e.cached);
     if (!merit) {
       outcome_.stopped = true;  // the run was cancelled: it has no merit
@@ -116,6 +122,7 @@ class Search {
 
   std::vector<double> best_u() const {
     const SearchEvaluation& b = outcome_.history[static_cast<std::size_t>(outcome_.best)];
+    if (b.values == setup_.start) return start_u_;
     std::vector<double> u(b.values.size());
     for (std::size_t k = 0; k < u.size(); ++k) u[k] = (b.values[k] - setup_.lo[k]) / (setup_.hi[k] - setup_.lo[k]);
     return u;
@@ -132,6 +139,7 @@ class Search {
   SearchOutcome outcome_;
   std::set<std::string> seen_;
   std::int64_t phase_limit_ = 0;  // distinct points the running algorithm may reach
+  std::vector<double> start_u_;
 };
 
 }  // namespace
@@ -147,6 +155,7 @@ SearchOutcome run_search(const SearchSetup& setup, const SearchHooks& hooks) {
   }
   search.outcome().algorithm =
       setup.global ? "DIRECT-L over the bounds, then Sbplx from its best point" : "Sbplx from the sheet's values";
+  search.set_start(u);
   try {
     search.set_phase_limit(1);
     search.evaluate(u, "start");

@@ -26,6 +26,7 @@ struct SearchEvaluation {
   double merit = 0;             // not a number when a goal was none
   double best_merit = 0;        // the best so far (not a number while none)
   bool cached = false;          // the point was evaluated before: no run
+  std::int64_t points = 0;      // distinct points of the search so far (the cap counts them)
 };
 
 struct SearchSetup {

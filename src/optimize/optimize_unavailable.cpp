@@ -1,6 +1,6 @@
 // A build without NLopt (the Windows cross-build: Debian has no NLopt for
-// its cross-compiler) has no optimisers; everything else of the room is
-// there, so the command still checks its arguments the same way.
+// its cross-compiler) has no optimisers: the command says so before it
+// looks at its arguments.
 #include <stdexcept>
 
 #include "optimize/optimize.h"

@@ -128,12 +128,41 @@ def test_focus_found_by_the_local_search(tmp_path):
     (["--vary", "TH2=70:120", "--minimize", "uniformity(IXY)"], "a map and a size"),
     (["--vary", "TH2=70:120", "--weight", "2", "--minimize", "ratio"], "after the goal"),
     (["--vary", "TH2=70:120"], "give a goal"),
+    (["--vary", "TH2=70:120", "--minimize", "uniformity(IXY, 0.05)"], "not a number at the start"),
+    (["--vary", "TH2=70:120", "--target", "ratio"], "EXPR=VALUE"),
+    (["--vary", "TH2=70:120", "--minimize", "ratio", "--scale", "0"], "positive number"),
 ])
 def test_bad_arguments_exit_2(cli, tmp_path, args, message):
     done = subprocess.run([cli, "optimize", str(FOCUS), *args, "-o", str(tmp_path / "o")], capture_output=True,
                           text=True)
     assert done.returncode == 2 and message in done.stderr, done.stderr
     assert len(done.stderr.strip().splitlines()) == 1
+
+
+def test_refusals_that_keep_other_work(cli, run_cli, tmp_path):
+    # A study's folder is not an optimisation's: its points stay.
+    run_cli("sweep", "-q", FOCUS, "--set", "TH2=90,100", "-o", tmp_path / "study")
+    before = sorted(os.listdir(tmp_path / "study" / "points"))
+    for extra in ([], ["--resume"]):
+        done = subprocess.run([cli, "optimize", str(FOCUS), "--vary", "TH2=70:120", "--minimize", "ratio",
+                               "-o", str(tmp_path / "study"), *extra], capture_output=True, text=True)
+        assert done.returncode == 2 and "holds a study" in done.stderr
+    assert sorted(os.listdir(tmp_path / "study" / "points")) == before
+    # A target without weight is no target.
+    (tmp_path / "zero.csv").write_text("y\\x," + ",".join(["0"] * 41) + "\n" +
+                                       "".join("0," + ",".join(["0"] * 41) + "\n" for _ in range(41)))
+    with pytest.raises(ValueError, match="no weight"):
+        varnock.optimize(FOCUS, {"TH2": (70, 120)}, [("minimize", f"match(IXY, {tmp_path / 'zero.csv'})")])
+    with pytest.raises(ValueError, match="finite"):
+        varnock.optimize(FOCUS, {"TH2": (70, 120)}, [("target", "ratio=nan")])
+
+
+def test_the_start_is_the_sheets_own_value(tmp_path):
+    # 0.02 does not come back from 0.006 + u (0.03 - 0.006) bit for bit.
+    result = varnock.optimize(FOCUS, {"CV1": (0.006, 0.03)}, [("maximize", "ratio")], evaluations=2,
+                              folder=tmp_path)
+    first = (tmp_path / "history.csv").read_text().splitlines()[1].split(",")
+    assert first[:4] == ["1", "start", "0", "0.02"] and result["variables"][0]["start"] == 0.02
 
 
 def test_resume_after_a_kill_runs_no_point_twice(cli, tmp_path):

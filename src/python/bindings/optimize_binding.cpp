@@ -28,7 +28,9 @@ varnock::OptimizeGoal goal_of(const GoalSpec& spec) {
   else if (kind == "target") g.kind = varnock::OptimizeGoal::Kind::Target;
   else throw py::value_error("a goal is 'minimize', 'maximize' or 'target', not '" + kind + "'");
   if (g.kind == varnock::OptimizeGoal::Kind::Target) {
-    if (!target) throw py::value_error("a target goal needs its value: ('target', 'EXPR', VALUE, ...)");
+    if (!target || !std::isfinite(*target)) {
+      throw py::value_error("a target goal needs a finite value: ('target', 'EXPR=VALUE'[, weight])");
+    }
     g.target = *target;
   }
   if (!(weight > 0) || !std::isfinite(weight)) throw py::value_error("a goal's weight must be a positive number");
@@ -70,9 +72,11 @@ void bind_optimize(py::module_& m) {
               options.threads = threads;
               options.resume = resume;
               options.cancel = &cancel;
-              options.on_progress = [&slot](std::int64_t done, std::int64_t cap, double, double elapsed) {
-                const double fraction = std::min(1.0, static_cast<double>(done) / static_cast<double>(cap));
-                slot.put(Progress{fraction, done, cap, 0, elapsed, -1});
+              options.on_progress = [&slot](std::int64_t, std::int64_t points, std::int64_t cap, double,
+                                            double elapsed) {
+                // Of the cap on points: the search may converge before it.
+                const double fraction = std::min(1.0, static_cast<double>(points) / static_cast<double>(cap));
+                slot.put(Progress{fraction, points, cap, 0, elapsed, -1});
               };
               with_folder_failures(folder, [&] { json = varnock::run_optimization(problem, options).json; });
             },
