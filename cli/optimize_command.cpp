@@ -10,7 +10,6 @@
 #include <CLI/CLI.hpp>
 
 #include "exit_codes.h"
-#include "model/c_numbers.h"
 #include "optimize/optimize.h"
 #include "platform/platform.h"
 #include "progress.h"
@@ -36,11 +35,9 @@ struct OptimizeArguments {
 std::atomic<bool> stop_requested{false};
 
 double number_or_refuse(const std::string& text, const std::string& what) {
-  const varnock::ParsedNumber<double> n = varnock::parse_c_double(text);
-  if (text.empty() || n.end != text.size() || !std::isfinite(n.value)) {
-    throw std::invalid_argument(what + ": \"" + text + "\" is not a number");
-  }
-  return n.value;
+  const std::optional<double> n = varnock::plain_number(text);
+  if (!n) throw std::invalid_argument(what + ": \"" + text + "\" is not a number");
+  return *n;
 }
 
 // The goals in the order given, each --weight and --scale going to the goal

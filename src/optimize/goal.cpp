@@ -37,16 +37,8 @@ GoalMap map_of(const std::string& text, const std::string& name) {
   refuse(text, "\"" + name + "\" is not a map (IXY, IUV or IUV_P)");
 }
 
-// A number and nothing else, read as the sheet reader reads numbers
-// (whatever the process locale says).
-std::optional<double> number_in(const std::string& text) {
-  const ParsedNumber<double> n = parse_c_double(text);
-  if (text.empty() || n.end != text.size() || !std::isfinite(n.value)) return std::nullopt;
-  return n.value;
-}
-
 double size_of(const std::string& text, const std::string& arg) {
-  const std::optional<double> v = number_in(arg);
+  const std::optional<double> v = plain_number(arg);
   if (!v || !(*v > 0)) refuse(text, "the size \"" + arg + "\" is not a positive number");
   return *v;
 }
@@ -60,6 +52,12 @@ std::vector<std::string> split_cells(const std::string& line) {
 }
 
 }  // namespace
+
+std::optional<double> plain_number(const std::string& text) {
+  const ParsedNumber<double> n = parse_c_double(text);
+  if (text.empty() || n.end != text.size() || !std::isfinite(n.value)) return std::nullopt;
+  return n.value;
+}
 
 const char* const GOAL_FORMS =
     "ratio, transmitted, total, peak(MAP), centroid_x(MAP), centroid_y(MAP), rms_x(MAP), rms_y(MAP), "
@@ -184,7 +182,7 @@ GridValues read_grid_csv(const std::filesystem::path& path) {
     }
     for (int i = 0; i < GRID_SIZE; ++i) {
       const std::string& cell = row[static_cast<std::size_t>(i) + 1];
-      const std::optional<double> v = number_in(cell);
+      const std::optional<double> v = plain_number(cell);
       if (!v || *v < 0) {
         throw std::invalid_argument(where + "row " + std::to_string(j + 1) + ", column " + std::to_string(i + 2) +
                                     ": \"" + cell + "\" is not a weight (a number 0 or more)");

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <filesystem>
+#include <optional>
 #include <string>
 
 #include "varnock/varnock.h"
@@ -47,6 +48,11 @@ GoalMaps plain_maps(const RunMaps& maps);
 // The goal's value for a run, or not a number when the run gives none (no
 // weight in the window).
 double goal_value(const GoalExpression& goal, const RunTotals& totals, const GoalMaps& maps);
+
+// A number and nothing else (finite, read as the sheet reader reads
+// numbers, whatever the process locale says), as bounds, steps, sizes,
+// targets and a target file's cells are given; nothing otherwise.
+std::optional<double> plain_number(const std::string& text);
 
 // A 41 x 41 grid from the CSV varnock run --csv writes (comment lines, a
 // header row of the first index's centres, a row per second index led by

@@ -15,12 +15,6 @@
 namespace varnock {
 namespace {
 
-std::optional<double> number_in(const std::string& text) {
-  const ParsedNumber<double> n = parse_c_double(text);
-  if (text.empty() || n.end != text.size() || !std::isfinite(n.value)) return std::nullopt;
-  return n.value;
-}
-
 // "CELL=REST" split at the first '='.
 std::pair<std::string, std::string> assignment(const std::string& text, const char* option) {
   const std::size_t eq = text.find('=');
@@ -66,8 +60,8 @@ std::vector<OptimizeVariable> optimize_variables(const Sheet& sheet, const std::
       }
     }
     const std::size_t colon = range.find(':');
-    const std::optional<double> lo = colon == std::string::npos ? std::nullopt : number_in(range.substr(0, colon));
-    const std::optional<double> hi = colon == std::string::npos ? std::nullopt : number_in(range.substr(colon + 1));
+    const std::optional<double> lo = colon == std::string::npos ? std::nullopt : plain_number(range.substr(0, colon));
+    const std::optional<double> hi = colon == std::string::npos ? std::nullopt : plain_number(range.substr(colon + 1));
     if (!lo || !hi) throw std::invalid_argument("--vary " + v + ": the bounds are LO:HI, two numbers");
     if (!(*lo < *hi)) throw std::invalid_argument("--vary " + v + ": LO must be below HI");
     var.lo = *lo;
@@ -89,7 +83,7 @@ std::vector<OptimizeVariable> optimize_variables(const Sheet& sheet, const std::
       if (o.cell.sheet_name == cell.sheet_name) var = &o;
     }
     if (var == nullptr) throw std::invalid_argument("--step " + s + ": " + name + " is not varied (--vary)");
-    const std::optional<double> step = number_in(value);
+    const std::optional<double> step = plain_number(value);
     if (!step || !(*step > 0) || !(*step <= var->hi - var->lo)) {
       throw std::invalid_argument("--step " + s + ": a step is a positive number no larger than the range");
     }

@@ -187,5 +187,6 @@ def test_ctrl_c_cancels_a_long_run(condenser, tmp_path):
     lines = child.communicate(timeout=20)[0].splitlines()
     interrupted = [line for line in lines if line.startswith("interrupted")]
     assert interrupted, lines
-    assert float(interrupted[0].split()[1]) - sent < 1.0
+    # About 0.1 s on an idle machine; the bound leaves room for a loaded one.
+    assert float(interrupted[0].split()[1]) - sent < 2.0
     assert os.listdir(out) == []  # no file half-written, no temporary left

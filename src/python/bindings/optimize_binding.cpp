@@ -18,10 +18,10 @@ namespace varnock_python {
 namespace {
 
 // (kind, expression, weight, scale or None, target or None)
-using GoalSpec = std::tuple<std::string, std::string, double, std::optional<double>, std::optional<double>>;
+using GoalTuple = std::tuple<std::string, std::string, double, std::optional<double>, std::optional<double>>;
 
-varnock::OptimizeGoal goal_of(const GoalSpec& spec) {
-  const auto& [kind, expression, weight, scale, target] = spec;
+varnock::OptimizeGoal goal_of(const GoalTuple& given) {
+  const auto& [kind, expression, weight, scale, target] = given;
   varnock::OptimizeGoal g;
   if (kind == "minimize") g.kind = varnock::OptimizeGoal::Kind::Minimize;
   else if (kind == "maximize") g.kind = varnock::OptimizeGoal::Kind::Maximize;
@@ -47,7 +47,7 @@ void bind_optimize(py::module_& m) {
   m.def(
       "optimize",
       [](const varnock::Sheet& sheet, const std::vector<std::string>& vary, const std::vector<std::string>& steps,
-         const std::vector<GoalSpec>& goals, const std::string& method, std::int64_t evaluations, std::uint64_t seed,
+         const std::vector<GoalTuple>& goals, const std::string& method, std::int64_t evaluations, std::uint64_t seed,
          bool smoothing, bool exact, unsigned threads, const std::filesystem::path& folder, bool resume,
          const py::object& progress) {
         if (method != "local" && method != "global") throw py::value_error("method is 'local' or 'global'");
@@ -56,7 +56,7 @@ void bind_optimize(py::module_& m) {
         problem.sheet = sheet;
         problem.sheet_name = varnock::display(varnock::utf8_path(sheet.name()).filename());
         problem.variables = varnock::optimize_variables(sheet, vary, steps);
-        for (const GoalSpec& g : goals) problem.goals.push_back(goal_of(g));
+        for (const GoalTuple& g : goals) problem.goals.push_back(goal_of(g));
         if (problem.goals.empty()) throw py::value_error("give at least one goal");
         problem.method = method == "global" ? varnock::OptimizeProblem::Method::Global
                                             : varnock::OptimizeProblem::Method::Local;
